@@ -1,0 +1,42 @@
+#pragma once
+// Drive letters and volumes. Roots are "E:\", device paths "\\.\E:".
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+inline constexpr uint32_t kDriveUnknown = 0;
+inline constexpr uint32_t kDriveNoRootDir = 1;
+inline constexpr uint32_t kDriveRemovable = 2;
+inline constexpr uint32_t kDriveFixed = 3;
+inline constexpr uint32_t kDriveRemote = 4;
+inline constexpr uint32_t kDriveCdRom = 5;
+inline constexpr uint32_t kDriveRamdisk = 6;
+
+// The present roots in the platform's order (GetLogicalDriveStringsW); empty when the call fails.
+std::vector<std::wstring> LogicalDriveRoots();
+// The platform's drive type of a root, unfiltered (GetDriveTypeW).
+uint32_t DriveType(const std::wstring& root);
+// The volume label (GetVolumeInformationW); false when the query fails.
+bool VolumeLabel(const std::wstring& root, std::wstring& label);
+// Total and free bytes of the volume (GetDiskFreeSpaceExW).
+bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes);
+// Sends IOCTL_STORAGE_EJECT_MEDIA to a device path ("\\.\E:").
+bool EjectMedia(const std::wstring& devicePath);
+
+#if !defined(_WIN32)
+// The POSIX drive map: a letter stands for a folder, with a drive type and a label.
+namespace posix {
+void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label = L"");
+void UnmapDrive(wchar_t letter);
+void UnmapAllDrives();
+// Makes LogicalDriveRoots fail, as GetLogicalDriveStringsW can.
+void SetDriveListBroken(bool broken);
+// The host path of a Windows-style path: "X:\a\b" through the drive map, anything else with its
+// backslashes turned into slashes.
+std::string HostPath(const std::wstring& path);
+} // namespace posix
+#endif
+
+} // namespace platform

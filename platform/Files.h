@@ -1,0 +1,79 @@
+#pragma once
+// File and folder operations on Windows-style paths ("E:\DCIM\IMG_0001.JPG").
+// The Win32 layer adds the long-path prefix itself where a path needs it, so callers pass plain paths.
+// The POSIX layer resolves "X:" through the drive map (Drives.h) and turns backslashes into slashes.
+#include "platform/Errors.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+inline constexpr uint32_t kAttrReadOnly = 0x1;
+inline constexpr uint32_t kAttrHidden = 0x2;
+inline constexpr uint32_t kAttrSystem = 0x4;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrNormal = 0x80;
+
+// 100-nanosecond intervals since 1601-01-01 UTC (FILETIME).
+using FileTime = uint64_t;
+
+struct FileInfo {
+    uint32_t attributes = 0;
+    FileTime creationTime = 0;
+    FileTime lastAccessTime = 0;
+    FileTime lastWriteTime = 0;
+    uint64_t size = 0;
+};
+
+struct FolderEntry {
+    std::wstring name;
+    uint32_t attributes = 0;
+};
+
+// One open folder listing (FindFirstFileW/FindNextFileW/FindClose). Move-only.
+class FolderListing {
+public:
+    FolderListing() = default;
+    ~FolderListing();
+    FolderListing(FolderListing&& other) noexcept;
+    FolderListing& operator=(FolderListing&& other) noexcept;
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+
+    // Opens the listing of pattern ("E:\DCIM\*"). On failure the listing is closed and error says
+    // why; kErrorFileNotFound and kErrorNoMoreFiles mean the folder simply has nothing in it.
+    static FolderListing Open(const std::wstring& pattern, ErrorCode& error);
+    bool IsOpen() const { return m_handle != nullptr; }
+    // The next entry; false at the end, with error kErrorNoMoreFiles, or on a failure.
+    bool Next(FolderEntry& entry, ErrorCode& error);
+
+private:
+    void Close();
+    void* m_handle = nullptr;
+    bool m_havePending = false; // the first entry, found by Open, not yet handed out
+    FolderEntry m_pending;
+};
+
+// Creates one folder, never its parents (CreateDirectoryW).
+ErrorCode CreateFolder(const std::wstring& path);
+// A file or folder of that name exists (PathFileExistsW).
+bool PathExists(const std::wstring& path);
+ErrorCode GetFileInfo(const std::wstring& path, FileInfo& info);
+ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes);
+// Sets a folder's three times (CreateFileW with backup semantics, SetFileTime).
+ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess, FileTime lastWrite);
+ErrorCode DeleteFileAt(const std::wstring& path);
+
+// Called as the copy goes: the file's size and the bytes copied so far. Return true to cancel.
+using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, void* context);
+
+// Copies one file as CopyFileExW does: data, attributes and last-write time; an existing destination
+// is overwritten; progress is reported per chunk; a nonzero *cancel or a true from the routine stops
+// it (kErrorRequestAborted). On any failure no partly written destination file is left behind.
+ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
+                               CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel);
+
+} // namespace platform

@@ -1,0 +1,22 @@
+#pragma once
+// Small text helpers shared by every layer.
+#include <cstdarg>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// printf-style formatting into a wide string. Use %ls for wide strings: it means the same on
+// every C library the program is built with.
+std::wstring Format(const wchar_t* format, ...);
+std::wstring FormatV(const wchar_t* format, va_list args);
+
+// UTF-8 <-> wide. Wide text is UTF-16 on Windows and UTF-32 elsewhere; invalid input is replaced
+// by U+FFFD rather than dropped.
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
+// Upper-cases ASCII letters only, for comparisons that must not depend on the locale.
+std::wstring AsciiUpper(std::wstring_view text);
+
+} // namespace platform

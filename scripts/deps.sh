@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, once; later calls return at once.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have cmake || need+=(cmake)
+have ninja || need+=(ninja-build)
+have g++ || need+=(g++)
+have x86_64-w64-mingw32-g++-posix || need+=(mingw-w64 g++-mingw-w64-x86-64-posix)
+have wine || need+=(wine wine64)
+have Xvfb || need+=(xvfb)
+have xdotool || need+=(xdotool)
+have xwininfo || need+=(x11-utils)
+have python3 || need+=(python3)
+# ImageMagick's import takes the screenshots the end-to-end tests keep.
+have import || need+=(imagemagick)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev googletest)
+[ -f /usr/lib/x86_64-linux-gnu/libtsan.so.2 ] || [ -f /usr/lib/gcc/x86_64-linux-gnu/12/libtsan.so ] || need+=(libtsan2)
+
+if [ ${#need[@]} -gt 0 ]; then
+    echo "Installing: ${need[*]}"
+    sudo_cmd=""
+    [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends "${need[@]}"
+fi
