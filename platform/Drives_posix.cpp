@@ -1,0 +1,187 @@
+// Drive letters without Windows: a process-wide map from a letter to a host folder, with the
+// drive type and label the letter reports. Tests and the Linux build fill it through MapDrive.
+#include "platform/Drives.h"
+#include "platform/Text.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+namespace platform {
+namespace {
+
+struct MappedDrive {
+    std::string folder;
+    uint32_t type = kDriveUnknown;
+    std::wstring label;
+};
+
+struct DriveMap {
+    std::mutex lock;
+    std::map<wchar_t, MappedDrive> drives; // by upper-case letter
+    bool listBroken = false;
+};
+
+DriveMap& TheDriveMap() {
+    static DriveMap map;
+    return map;
+}
+
+std::optional<wchar_t> UpperLetter(wchar_t c) {
+    if (c >= L'a' && c <= L'z')
+        return static_cast<wchar_t>(c - L'a' + L'A');
+    if (c >= L'A' && c <= L'Z')
+        return c;
+    return std::nullopt;
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// The letter of a path that starts with "X:", if any.
+std::optional<wchar_t> LeadingLetter(const std::wstring& path) {
+    if (path.size() < 2 || path[1] != L':')
+        return std::nullopt;
+    return UpperLetter(path[0]);
+}
+
+// The letter of a root ("E:\", "E:" or "E:/"); anything longer is not a root.
+std::optional<wchar_t> RootLetter(const std::wstring& root) {
+    auto letter = LeadingLetter(root);
+    if (!letter)
+        return std::nullopt;
+    if (root.size() == 2 || (root.size() == 3 && IsSeparator(root[2])))
+        return letter;
+    return std::nullopt;
+}
+
+std::optional<MappedDrive> FindDrive(wchar_t letter) {
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    auto it = map.drives.find(letter);
+    if (it == map.drives.end())
+        return std::nullopt;
+    return it->second;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Backslashes become slashes and runs of separators become one, so "E:\" joined with "\*"
+// does not produce an empty path component.
+std::string SlashesCollapsed(const std::string& path) {
+    std::string result;
+    result.reserve(path.size());
+    for (char c : path) {
+        char slash = c == '\\' ? '/' : c;
+        if (slash == '/' && !result.empty() && result.back() == '/')
+            continue;
+        result.push_back(slash);
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<std::wstring> LogicalDriveRoots() {
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    std::vector<std::wstring> roots;
+    if (map.listBroken)
+        return roots;
+    for (const auto& [letter, drive] : map.drives)
+        roots.push_back(std::wstring{letter, L':', L'\\'});
+    return roots;
+}
+
+uint32_t DriveType(const std::wstring& root) {
+    auto letter = RootLetter(root);
+    if (!letter)
+        return kDriveNoRootDir;
+    auto drive = FindDrive(*letter);
+    return drive ? drive->type : kDriveNoRootDir;
+}
+
+bool VolumeLabel(const std::wstring& root, std::wstring& label) {
+    auto letter = RootLetter(root);
+    if (!letter)
+        return false;
+    auto drive = FindDrive(*letter);
+    // A mapped letter whose folder is gone behaves like an empty CD drive: the query fails.
+    if (!drive || !IsFolder(drive->folder))
+        return false;
+    label = drive->label;
+    return true;
+}
+
+bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {
+    auto letter = RootLetter(root);
+    if (!letter)
+        return false;
+    auto drive = FindDrive(*letter);
+    if (!drive)
+        return false;
+    struct statvfs info {};
+    if (::statvfs(drive->folder.c_str(), &info) != 0)
+        return false;
+    totalBytes = static_cast<uint64_t>(info.f_blocks) * info.f_frsize;
+    freeBytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+    return true;
+}
+
+bool EjectMedia(const std::wstring&) {
+    return false;
+}
+
+namespace posix {
+
+void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label) {
+    auto upper = UpperLetter(letter);
+    if (!upper)
+        return;
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    map.drives[*upper] = MappedDrive{folder, type, label};
+}
+
+void UnmapDrive(wchar_t letter) {
+    auto upper = UpperLetter(letter);
+    if (!upper)
+        return;
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    map.drives.erase(*upper);
+}
+
+void UnmapAllDrives() {
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    map.drives.clear();
+    map.listBroken = false;
+}
+
+void SetDriveListBroken(bool broken) {
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    map.listBroken = broken;
+}
+
+std::string HostPath(const std::wstring& path) {
+    auto letter = LeadingLetter(path);
+    std::optional<MappedDrive> drive = letter ? FindDrive(*letter) : std::nullopt;
+    if (!drive)
+        return SlashesCollapsed(ToUtf8(path));
+    std::string rest = ToUtf8(std::wstring_view(path).substr(2));
+    if (rest.empty() || rest == "\\" || rest == "/")
+        return drive->folder;
+    // "E:a" (relative to the drive's current folder) is taken from the drive's root.
+    return SlashesCollapsed(drive->folder + "/" + rest);
+}
+
+} // namespace posix
+} // namespace platform
