@@ -1,0 +1,92 @@
+#include "app/ReportQueue.h"
+
+ReportQueue::ReportQueue(std::function<void()> wake) : m_wake(std::move(wake)) {}
+
+void ReportQueue::PushLocked(QueuedReport&& report) {
+    bool wasEmpty = m_items.empty();
+    m_items.push_back(std::move(report));
+    if (wasEmpty && m_open && m_wake)
+        m_wake();
+}
+
+void ReportQueue::PushLogLine(int32_t driveIndex, LogLevel level, std::wstring text) {
+    QueuedReport report;
+    report.kind = QueuedReport::Kind::LogLine;
+    report.driveIndex = driveIndex;
+    report.level = level;
+    report.text = std::move(text);
+    std::lock_guard guard(m_lock);
+    PushLocked(std::move(report));
+}
+
+void ReportQueue::PushProgress(const ProgressReport& progress) {
+    std::lock_guard guard(m_lock);
+    // A progress report that the screen has not shown yet is replaced by a newer one of the same
+    // drive: only the newest would stay visible anyway.
+    if (!m_items.empty()) {
+        QueuedReport& last = m_items.back();
+        if (last.kind == QueuedReport::Kind::Progress && last.driveIndex == progress.driveIndex) {
+            last.progress = progress;
+            return;
+        }
+    }
+    QueuedReport report;
+    report.kind = QueuedReport::Kind::Progress;
+    report.driveIndex = progress.driveIndex;
+    report.progress = progress;
+    PushLocked(std::move(report));
+}
+
+void ReportQueue::PushRunEnded(int32_t driveIndex) {
+    QueuedReport report;
+    report.kind = QueuedReport::Kind::RunEnded;
+    report.driveIndex = driveIndex;
+    std::lock_guard guard(m_lock);
+    PushLocked(std::move(report));
+}
+
+std::vector<QueuedReport> ReportQueue::TakeAll() {
+    std::vector<QueuedReport> taken;
+    std::lock_guard guard(m_lock);
+    taken.swap(m_items);
+    return taken;
+}
+
+void ReportQueue::Close() {
+    std::lock_guard guard(m_lock);
+    m_open = false;
+}
+
+std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text) {
+    std::wstring line = L"[A]: ";
+    line[1] = static_cast<wchar_t>(L'A' + driveIndex);
+    line += text;
+    line += L"\r\n";
+    return line;
+}
+
+ReportBatchView ViewReportBatch(const std::vector<QueuedReport>& batch, int32_t selectedLevel) {
+    ReportBatchView view;
+    for (const QueuedReport& report : batch) {
+        switch (report.kind) {
+        case QueuedReport::Kind::LogLine:
+            if (selectedLevel >= 0 && report.level <= selectedLevel) {
+                view.appendText += DisplayedLogLine(report.driveIndex, report.text);
+                ++view.appendedLines;
+            }
+            break;
+        case QueuedReport::Kind::Progress:
+            view.hasProgress = true;
+            view.lastProgress = report.progress;
+            if (report.progress.fraction != -1.0f) {
+                view.hasBarReport = true;
+                view.lastBarReport = report.progress;
+            }
+            break;
+        case QueuedReport::Kind::RunEnded:
+            view.endedRuns.push_back(report.driveIndex);
+            break;
+        }
+    }
+    return view;
+}

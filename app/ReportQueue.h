@@ -1,0 +1,60 @@
+#pragma once
+// Reports travel from the copy workers to the user-interface thread through this queue: a worker
+// appends and, when the queue was empty, wakes the user-interface thread (a posted message), which
+// takes everything at once. Workers therefore never wait for the user interface, lines keep their
+// order, and consecutive progress reports of one drive collapse into the newest.
+#include "copy/JobHost.h"
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+struct QueuedReport {
+    enum class Kind { LogLine, Progress, RunEnded };
+    Kind kind = Kind::LogLine;
+    int32_t driveIndex = 0;
+    LogLevel level = LogBasic;
+    std::wstring text;
+    ProgressReport progress;
+};
+
+class ReportQueue {
+public:
+    // wake is called with the queue's lock held, so that after Close returns it is never called
+    // again; it must not block (PostMessage).
+    explicit ReportQueue(std::function<void()> wake);
+
+    void PushLogLine(int32_t driveIndex, LogLevel level, std::wstring text);
+    void PushProgress(const ProgressReport& report);
+    void PushRunEnded(int32_t driveIndex);
+
+    std::vector<QueuedReport> TakeAll();
+    // Later pushes are kept but wake nobody; TakeAll still hands them out.
+    void Close();
+
+private:
+    void PushLocked(QueuedReport&& report);
+
+    std::mutex m_lock;
+    std::vector<QueuedReport> m_items;
+    std::function<void()> m_wake;
+    bool m_open = true;
+};
+
+// What one batch of reports changes on screen.
+struct ReportBatchView {
+    std::wstring appendText;          // the lines that pass the filter, each "[E]: text\r\n"
+    size_t appendedLines = 0;
+    bool hasProgress = false;
+    ProgressReport lastProgress;      // the newest progress report of the batch
+    bool hasBarReport = false;
+    ProgressReport lastBarReport;     // the newest report that moves the bar (a stop does not)
+    std::vector<int32_t> endedRuns;   // drives whose worker made its last act, in order
+};
+
+// selectedLevel is the "Log:" selection when the batch is shown: a line of level n shows when
+// n <= selectedLevel; no selection (-1) shows no line.
+ReportBatchView ViewReportBatch(const std::vector<QueuedReport>& batch, int32_t selectedLevel);
+
+// "[E]: " + text + "\r\n"
+std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text);

@@ -1,0 +1,30 @@
+#pragma once
+// The seven values the main dialog keeps under the settings key: loaded once when the dialog
+// starts, stored once when it is destroyed.
+#include "platform/Registry.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+inline constexpr wchar_t kSettingsKeyPath[] = L"SOFTWARE\\Quenby\\Harvex2";
+inline constexpr wchar_t kSettingsKeyClass[] = L"DWORD";
+// "Save to" is read into a buffer of this many wide characters, terminator included.
+inline constexpr size_t kSaveToReadChars = 260;
+
+struct Settings {
+    int32_t folderName = 0; // the "Folder names:" selection; -1 when none
+    int32_t logLevel = 0;   // the "Log:" selection; -1 when none
+    int32_t ejectCdRom = 0;
+    int32_t showPopup = 0;
+    int32_t beep = 0;
+    int32_t beepBySpeaker = 0;
+    std::wstring saveTo;
+};
+
+// Reads every value; a value that is missing or cannot be read takes its default. The documents
+// folder is asked for only when "Save to" cannot be read.
+Settings LoadSettings(const platform::RegKey& key, const std::function<std::wstring()>& documentsFolder);
+
+// Writes all seven values, each on its own; a failed write is ignored.
+void StoreSettings(platform::RegKey& key, const Settings& settings);
