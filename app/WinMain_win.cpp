@@ -1,3 +1,19 @@
-#include <windows.h>
+#include "app/MainDlg_win.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    HRESULT com = CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    int exitCode = 0;
+    {
+        CMainDlg dialog;
+        exitCode = dialog.DoModal(instance);
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return exitCode;
+}

@@ -1,0 +1,261 @@
+#include "app/MainDlg_win.h"
+#include "platform/System.h"
+#include "resources/resource.h"
+#include "settings/Settings.h"
+
+#include <commctrl.h>
+#include <dbt.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace {
+
+// Posted (never sent) when the report queue goes from empty to non-empty.
+constexpr UINT kReportsQueuedMessage = WM_APP + 1;
+// Posted once the modal loop has shown the dialog, for the steps that must follow the first show.
+constexpr UINT kAfterFirstShowMessage = WM_APP + 2;
+
+constexpr int kCopyToReadChars = 10240;
+
+const wchar_t* const kFolderNameItems[] = {
+    L"Date/time (yyyy-mm-dd hh-mm-ss.mss)",
+    L"3-digit numeric sequence",
+    L"5-digit numeric sequence",
+    L"Volume label and optional number",
+};
+
+const wchar_t* const kLogLevelItems[] = {
+    L"Basic events and errors",
+    L"Events/errors/folder names",
+    L"Everything, including file names",
+};
+
+std::wstring WindowText(HWND window, int maxChars) {
+    std::vector<wchar_t> buffer(static_cast<size_t>(maxChars) + 1, L'\0');
+    int length = GetWindowTextW(window, buffer.data(), maxChars);
+    return std::wstring(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+int32_t ComboSelection(HWND combo) { return static_cast<int32_t>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+
+} // namespace
+
+CMainDlg::CMainDlg() {
+    m_settingsKey = platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass);
+}
+
+CMainDlg::~CMainDlg() = default;
+
+int CMainDlg::DoModal(HINSTANCE instance) {
+    m_instance = instance;
+    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), GetActiveWindow(), DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
+    if (result == -1)
+        return -1;
+    // Wine's modal loop gives 1 when WM_QUIT ends it; "Quit" always means exit code 0.
+    return m_quitRequested ? 0 : static_cast<int>(result);
+}
+
+INT_PTR CALLBACK CMainDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<CMainDlg*>(lParam);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        self->m_hwnd = hwnd;
+        return self->HandleMessage(message, wParam, lParam);
+    }
+    auto* self = reinterpret_cast<CMainDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!self)
+        return FALSE;
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+INT_PTR CMainDlg::Result(LRESULT value) {
+    SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, value);
+    return TRUE;
+}
+
+INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_DESTROY:
+        OnDestroy();
+        return Result(0);
+    case WM_COMMAND:
+        return HandleCommand(LOWORD(wParam)) ? Result(0) : FALSE;
+    case kTrayCallbackMessage:
+        OnTrayNotify(lParam);
+        return Result(1);
+    case kReportsQueuedMessage:
+        OnReportsQueued();
+        return Result(0);
+    default:
+        break;
+    }
+    if (message == m_taskbarCreatedMessage && m_taskbarCreatedMessage != 0) {
+        m_trayIcon.Readd();
+        return Result(0);
+    }
+    return FALSE;
+}
+
+bool CMainDlg::HandleCommand(int id) {
+    switch (id) {
+    case IDCANCEL:
+        ShowWindow(m_hwnd, SW_HIDE);
+        return true;
+    case IDC_BROWSE:
+        OnBrowse();
+        return true;
+    case IDC_CLEAR:
+        OnClear();
+        return true;
+    case IDC_STOP:
+        OnStop();
+        return true;
+    case IDC_OPTIONS:
+        OnOptions();
+        return true;
+    case IDC_ABOUT:
+        OnAbout();
+        return true;
+    case ID_TRAY_OPEN:
+        ShowWindow(m_hwnd, SW_SHOWNORMAL);
+        return true;
+    case ID_TRAY_QUIT:
+        m_quitRequested = true;
+        PostQuitMessage(0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+BOOL CMainDlg::OnInitDialog() {
+    m_reports = std::make_unique<ReportQueue>([hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); });
+    m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+
+    m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, L"Harvex 2.0");
+
+    m_progressBar = GetDlgItem(m_hwnd, IDC_PROGRESS_BAR);
+    SendMessageW(m_progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+
+    m_folderNamesCombo = GetDlgItem(m_hwnd, IDC_FOLDER_NAMES_COMBO);
+    m_logLevelCombo = GetDlgItem(m_hwnd, IDC_LOG_LEVEL_COMBO);
+    m_logEdit.Attach(GetDlgItem(m_hwnd, IDC_LOG_EDIT));
+
+    m_trayMenu.Build();
+
+    Settings settings = LoadSettings(m_settingsKey, platform::DocumentsFolder);
+    m_ejectCdRom = settings.ejectCdRom;
+    m_showPopup = settings.showPopup;
+    m_beep = settings.beep;
+    m_beepBySpeaker = settings.beepBySpeaker;
+    SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, settings.saveTo.c_str());
+
+    auto loadIcon = [this](int size) {
+        return LoadImageW(m_instance, MAKEINTRESOURCEW(IDI_HARVEX), IMAGE_ICON, size, size, 0);
+    };
+    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(loadIcon(GetSystemMetrics(SM_CXICON))));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(loadIcon(GetSystemMetrics(SM_CXSMICON))));
+
+    FillCombos(settings.folderName, settings.logLevel);
+
+    m_logEdit.Append(L"Ready.\r\n", 1);
+    SetProgressText(L"Ready.");
+    PostMessageW(m_hwnd, kAfterFirstShowMessage, 0, 0);
+    return TRUE;
+}
+
+void CMainDlg::FillCombos(int32_t folderName, int32_t logLevel) {
+    for (int i = 0; i < 4; ++i)
+        SendMessageW(m_folderNamesCombo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kFolderNameItems[i]));
+    for (int i = 0; i < 3; ++i)
+        SendMessageW(m_logLevelCombo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kLogLevelItems[i]));
+    // An index that names no item leaves the combo without a selection.
+    SendMessageW(m_folderNamesCombo, CB_SETCURSEL, static_cast<WPARAM>(folderName), 0);
+    SendMessageW(m_logLevelCombo, CB_SETCURSEL, static_cast<WPARAM>(logLevel), 0);
+}
+
+void CMainDlg::OnDestroy() {
+    StopJobsForQuit();
+
+    Settings settings;
+    settings.folderName = ComboSelection(m_folderNamesCombo);
+    settings.logLevel = ComboSelection(m_logLevelCombo);
+    settings.ejectCdRom = m_ejectCdRom;
+    settings.showPopup = m_showPopup;
+    settings.beep = m_beep;
+    settings.beepBySpeaker = m_beepBySpeaker;
+    settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
+    StoreSettings(m_settingsKey, settings);
+
+    m_trayIcon.Remove();
+    m_trayMenu.Destroy();
+}
+
+void CMainDlg::StopJobsForQuit() {
+    // No report may reach the dialog once it is being destroyed.
+    if (m_reports)
+        m_reports->Close();
+}
+
+void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
+    switch (LOWORD(mouseMessage)) {
+    case WM_RBUTTONUP:
+    case WM_CONTEXTMENU:
+        m_trayMenu.Track(m_hwnd);
+        break;
+    case WM_LBUTTONDBLCLK:
+        ShowWindow(m_hwnd, SW_SHOWNORMAL);
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainDlg::SetProgressText(const std::wstring& text) { SetDlgItemTextW(m_hwnd, IDC_PROGRESS_TEXT, text.c_str()); }
+
+void CMainDlg::OnReportsQueued() {
+    if (!m_reports)
+        return;
+    ReportBatchView view = ViewReportBatch(m_reports->TakeAll(), ComboSelection(m_logLevelCombo));
+    m_logEdit.Append(view.appendText, view.appendedLines);
+}
+
+void CMainDlg::OnBrowse() {
+    wchar_t path[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = m_hwnd;
+    info.pszDisplayName = path;
+    info.lpszTitle = L"Select folder:";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+    if (!item)
+        return;
+    BOOL gotPath = SHGetPathFromIDListW(item, path);
+    CoTaskMemFree(item);
+    if (gotPath && path[0] != L'\0')
+        SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, path);
+}
+
+void CMainDlg::OnClear() { m_logEdit.Clear(); }
+
+void CMainDlg::OnStop() {}
+
+void CMainDlg::OnOptions() {}
+
+void CMainDlg::OnAbout() {}
+
+void CMainDlg::ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) {
+    m_reports->PushLogLine(driveIndex, level, text);
+}
+
+void CMainDlg::ShowProgress(const ProgressReport& report) { m_reports->PushProgress(report); }
+
+void CMainDlg::OnRunEnded(int32_t driveIndex) { m_reports->PushRunEnded(driveIndex); }
+
+std::wstring CMainDlg::MakeDestinationFolder(int32_t) { return std::wstring(); }
+
+void CMainDlg::RunCompletionActions(int32_t) {}

@@ -1,0 +1,73 @@
+#pragma once
+// The main dialog: the hub that owns the settings key, the copy jobs, the drive records, the tray
+// icon and the controls through which the jobs report.
+#include "app/LogBox_win.h"
+#include "app/ReportQueue.h"
+#include "app/TrayIcon_win.h"
+#include "copy/JobHost.h"
+#include "platform/Registry.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class CMainDlg : public IJobHost {
+public:
+    CMainDlg();
+    ~CMainDlg() override;
+    CMainDlg(const CMainDlg&) = delete;
+    CMainDlg& operator=(const CMainDlg&) = delete;
+
+    // Runs the dialog modally; gives the process exit code.
+    int DoModal(HINSTANCE instance);
+
+    // IJobHost: called by the copy jobs, the first two from their worker threads.
+    void ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) override;
+    void ShowProgress(const ProgressReport& report) override;
+    std::wstring MakeDestinationFolder(int32_t driveIndex) override;
+    void RunCompletionActions(int32_t driveIndex) override;
+    void OnRunEnded(int32_t driveIndex) override;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleCommand(int id);
+    INT_PTR Result(LRESULT value);
+
+    BOOL OnInitDialog();
+    void OnDestroy();
+    void OnTrayNotify(LPARAM mouseMessage);
+    void OnReportsQueued();
+    void OnBrowse();
+    void OnClear();
+    void OnStop();
+    void OnOptions();
+    void OnAbout();
+    void StopJobsForQuit();
+
+    void FillCombos(int32_t folderName, int32_t logLevel);
+    void SetProgressText(const std::wstring& text);
+
+    HWND m_hwnd = nullptr;
+    HINSTANCE m_instance = nullptr;
+    bool m_quitRequested = false;
+
+    TrayIcon m_trayIcon;
+    TrayMenu m_trayMenu;
+    HWND m_folderNamesCombo = nullptr;
+    HWND m_logLevelCombo = nullptr;
+    HWND m_progressBar = nullptr;
+    LogBox m_logEdit;
+    platform::RegKey m_settingsKey;
+    UINT m_taskbarCreatedMessage = 0;
+
+    // The four "When finished:" settings; written by the user-interface thread, read by workers.
+    std::atomic<int32_t> m_ejectCdRom{0};
+    std::atomic<int32_t> m_showPopup{0};
+    std::atomic<int32_t> m_beep{0};
+    std::atomic<int32_t> m_beepBySpeaker{0};
+
+    std::unique_ptr<ReportQueue> m_reports;
+};
