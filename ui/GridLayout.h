@@ -1,0 +1,109 @@
+#pragma once
+// Rule-driven layout of a resizable dialog, without any window behind it. The dialog declares an
+// ordered list of rules; InitLayout compiles them into steps that point at coordinates, and every
+// UpdateLayout puts all controls back at their initial rectangles and replays the steps in order,
+// so later rules see what earlier ones computed and truncation never accumulates.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Edges of a control, and the one edge or centre of a reference a rule follows.
+namespace GridEdge {
+inline constexpr int32_t Right = 1;
+inline constexpr int32_t Left = 2;
+inline constexpr int32_t Bottom = 4;
+inline constexpr int32_t Top = 8;
+inline constexpr int32_t CenterX = 16; // as a control's edges: Left | Right
+inline constexpr int32_t CenterY = 32; // as a control's edges: Top | Bottom
+} // namespace GridEdge
+
+namespace GridRule {
+inline constexpr int32_t Scale = 64;
+inline constexpr int32_t Move = 128;
+} // namespace GridRule
+
+enum class GridStep : int32_t {
+    EdgeDelta = 0,   // T += current A - initial A
+    CenterDelta = 1, // T += centre of current A..B - centre of initial A..B
+    SpanScale = 2,   // T = (current B - current A) * T / (initial B - initial A)
+};
+
+struct GridRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+    bool operator==(const GridRect&) const = default;
+};
+
+struct GridPlacement {
+    int32_t id = 0;         // 0 is the dialog itself
+    void* handle = nullptr; // the window, opaque here
+    GridRect rect;          // in the dialog's client coordinates
+};
+
+struct GridRuleEntry {
+    int32_t controlId = 0;
+    int32_t edges = 0;
+    int32_t kind = 0;
+    int32_t refId = 0;
+    int32_t refEdges = 0;
+    int32_t ref2Id = 0;
+    int32_t ref2Edges = 0;
+};
+
+// One coordinate of one placement: element index and which side (0 left, 1 top, 2 right, 3 bottom).
+struct GridCoord {
+    uint32_t element = 0;
+    uint32_t side = 0;
+};
+
+struct GridStepEntry {
+    GridStep type = GridStep::EdgeDelta;
+    GridCoord target;   // in the current placement
+    GridCoord initialA; // in the initial placement
+    GridCoord initialB;
+    GridCoord currentA; // in the current placement
+    GridCoord currentB;
+};
+
+class GridLayout {
+public:
+    // The window side's answer for one control: its handle and its rectangle in client coordinates.
+    // Returning false leaves the element with no handle and an empty rectangle.
+    using ControlLookup = std::function<bool(int32_t id, void*& handle, GridRect& rect)>;
+
+    void AddRule(int32_t controlId, int32_t edges, int32_t kind, int32_t refId, int32_t refEdges,
+                 int32_t ref2Id = 0, int32_t ref2Edges = 0);
+
+    // Captures the initial placement and compiles the rules. Does nothing without rules.
+    void InitLayout(void* dialogHandle, const GridRect& clientRect, const ControlLookup& lookup);
+
+    // Recomputes every control for a new client rectangle. False (and nothing changes) before
+    // InitLayout.
+    bool UpdateLayout(const GridRect& clientRect);
+
+    bool IsInitialised() const { return !m_currentPlacement.empty(); }
+
+    // The controls to move after UpdateLayout, from the last element down to element 1.
+    std::vector<GridPlacement> PlacementsToMove() const;
+
+    // The current rectangle of a control (or of the dialog, id 0); an empty one for unknown ids.
+    GridRect CurrentRect(int32_t id) const;
+
+    const std::vector<GridRuleEntry>& Rules() const { return m_rules; }
+    const std::vector<GridStepEntry>& Steps() const { return m_steps; }
+    const std::vector<GridPlacement>& InitialPlacement() const { return m_initialPlacement; }
+    const std::vector<GridPlacement>& CurrentPlacement() const { return m_currentPlacement; }
+
+private:
+    void CompileRule(const GridRuleEntry& rule);
+    void ApplyStep(const GridStepEntry& step);
+    int32_t& Current(GridCoord coord);
+    int32_t Initial(GridCoord coord) const;
+
+    std::vector<GridRuleEntry> m_rules;
+    std::vector<GridStepEntry> m_steps;
+    std::vector<GridPlacement> m_initialPlacement;
+    std::vector<GridPlacement> m_currentPlacement;
+};
