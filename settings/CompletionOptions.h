@@ -1,0 +1,45 @@
+#pragma once
+// The four "When finished:" settings and the rules of the Options dialog that edits them. The dialog
+// works on a copy; its controls are derived from the copy, read back on OK, and only OK hands the
+// result back to the main dialog.
+#include <cstdint>
+
+struct CompletionOptions {
+    int32_t m_ejectCdRom = 0;
+    int32_t m_showPopup = 0;
+    int32_t m_beep = 0;
+    int32_t m_beepBySpeaker = 0;
+
+    bool operator==(const CompletionOptions&) const = default;
+};
+
+// What the Options dialog's controls show.
+struct OptionsControls {
+    bool ejectCdRom = false;    // "Eject drive (CD-ROM only)"
+    bool showPopup = false;     // "Show pop-up message"
+    bool beep = false;          // "Issue beep to:"
+    bool commonAudio = false;   // "Common audio output"
+    bool systemSpeaker = false; // "System speaker"
+    bool radiosEnabled = false; // both radio buttons together
+
+    bool operator==(const OptionsControls&) const = default;
+};
+
+// The dialog result that hands the edited values back (IDOK).
+inline constexpr intptr_t kOptionsAccepted = 1;
+
+// The controls as the dialog opens: any non-zero flag ticks its box, exactly one radio button is
+// ticked, and the radio buttons are enabled only while the beep is on.
+OptionsControls ControlsFor(const CompletionOptions& options);
+
+// A click on "Issue beep to:": the radio buttons follow the beep's tick and keep their own ticks.
+void SetBeepTicked(OptionsControls& controls, bool ticked);
+
+// OK reads every control back as 0 or 1. The speaker choice is kept even while the beep is off, so
+// it is still there when the beep is switched on again.
+CompletionOptions OptionsFromControls(const OptionsControls& controls);
+
+// What the main dialog holds once the Options dialog has ended with dialogResult: the edited values
+// after OK, its own values after Cancel, Esc, the close box or a dialog that could not be shown.
+CompletionOptions OptionsAfterDialog(const CompletionOptions& current, const CompletionOptions& edited,
+                                     intptr_t dialogResult);
