@@ -1,0 +1,46 @@
+#pragma once
+// What a run's progress reports look like on screen: the size and time-left texts, the progress
+// line with its bar position, and the completion actions a finished run calls for.
+#include "copy/JobHost.h"
+
+#include <cstdint>
+#include <string>
+
+// "%.2f %s" in units of 1024: 0.00 B, 1023.00 B, 1.50 KiB, 1.00 GiB.
+std::wstring FormatSize(uint64_t bytes);
+
+// The two largest units of a time span: "2d 3h", "1h 0m", "5m 12s", "59s".
+std::wstring FormatTimeLeft(uint32_t milliseconds);
+
+// Bytes done of bytes in total as a report's fraction. A total of 0 gives NaN (nothing of nothing)
+// or infinity (something of nothing). Exactly 1.0 and -1.0 mean "finished" and "stopped" in a
+// report, so a running copy that reaches its total exactly reports a hair above 1.0 instead.
+float ProgressFraction(uint64_t doneBytes, uint64_t totalBytes);
+
+// What the dialog shows for one report.
+struct ProgressView {
+    std::wstring text;    // the progress line (control 1016)
+    bool setsBar = false; // false: the bar keeps its position
+    int barPos = 0;       // 0..100 when setsBar
+    bool completed = false;
+    bool stopped = false;
+};
+
+ProgressView MakeProgressView(const ProgressReport& report);
+
+// What a finished run does, from the "When finished:" settings and the drive's type at that moment.
+struct CompletionPlan {
+    bool eject = false;       // IOCTL_STORAGE_EJECT_MEDIA on the device path
+    bool speakerBeep = false; // Beep(1000, 100)
+    bool soundBeep = false;   // MessageBeep(MB_ICONASTERISK)
+    bool popup = false;       // CompletionPopupText in a message box
+
+    bool operator==(const CompletionPlan&) const = default;
+};
+
+// driveType is the platform's type of the drive's root; 7 and above count as 0 (unknown).
+CompletionPlan PlanCompletion(bool ejectCdRom, bool beep, bool beepBySpeaker, bool showPopup,
+                              uint32_t driveType);
+
+// "Copying finished for drive \\.\E:"
+std::wstring CompletionPopupText(int32_t driveIndex);
