@@ -1,0 +1,158 @@
+#include "copy/DriveJob.h"
+
+#include "copy/Progress.h"
+#include "copy/WalkPaths.h"
+#include "drives/DriveTypes.h"
+#include "platform/Drives.h"
+#include "platform/System.h"
+#include "platform/Text.h"
+
+#include <system_error>
+
+namespace {
+
+std::wstring SourceOf(int32_t driveIndex) {
+    return std::wstring{static_cast<wchar_t>(L'A' + driveIndex), L':'};
+}
+
+std::wstring FinishedText(uint32_t errorCount) {
+    if (errorCount == 0)
+        return L"Finished.";
+    return platform::Format(L"Finished with %u %ls.", errorCount, errorCount == 1 ? L"error" : L"errors");
+}
+
+} // namespace
+
+CDriveJob::CDriveJob(int32_t driveIndex, IJobHost* host)
+    : m_driveIndex(driveIndex), m_source(SourceOf(driveIndex)), m_host(host) {}
+
+CDriveJob::~CDriveJob() {
+    StopAndJoin();
+}
+
+void CDriveJob::Attach() {
+    Log(LogBasic, L"drive attached");
+    m_stop = 1;
+    if (m_thread.joinable()) {
+        // The old worker ends on its own; OnWorkerEnded starts the new run after it.
+        m_runWanted = true;
+        return;
+    }
+    StartRun();
+}
+
+void CDriveJob::Detach() {
+    Log(LogBasic, L"drive detached");
+}
+
+void CDriveJob::Stop() {
+    m_stop = 1;
+}
+
+void CDriveJob::OnWorkerEnded() {
+    if (m_thread.joinable())
+        m_thread.join();
+    if (!m_runWanted)
+        return;
+    m_runWanted = false;
+    StartRun();
+}
+
+bool CDriveJob::IsRunning() const {
+    return m_thread.joinable();
+}
+
+bool CDriveJob::WorkerHasEnded() const {
+    return !m_thread.joinable() || m_workerEnded.load();
+}
+
+void CDriveJob::StopAndJoin() {
+    m_runWanted = false;
+    m_stop = 1;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CDriveJob::StartRun() {
+    if (m_thread.joinable())
+        m_thread.join();
+    m_stop = 0;
+    m_destination = m_host->MakeDestinationFolder(m_driveIndex);
+    if (m_destination.empty()) {
+        // An empty destination would put the copy at the root of the current drive.
+        Log(LogBasic, L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
+        return;
+    }
+    m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
+    m_workerEnded = false;
+    try {
+        m_thread = std::thread(&CDriveJob::Run, this);
+    } catch (const std::system_error&) {
+        m_workerEnded = true;
+        Log(LogBasic, L"No copy is made: the copy could not be started.");
+    }
+}
+
+void CDriveJob::Run() {
+    Log(LogBasic, L"Copying...");
+    m_progress = 0.0f;
+    m_errorCount = 0;
+    MeasureTotal();
+    m_doneBytes = 0;
+    m_fileDone = 0;
+    m_fileTotal = 0;
+    m_startTick = platform::TickCount();
+    CopyFolder(std::wstring());
+    FinishRun();
+    m_host->OnRunEnded(m_driveIndex);
+    m_workerEnded = true;
+}
+
+// The space in use on the volume is the whole basis of the progress fraction: there is no
+// counting pass. When the volume cannot tell it, the run goes on without a total.
+void CDriveJob::MeasureTotal() {
+    const std::wstring root = DriveRoot(m_driveIndex);
+    uint64_t totalBytes = 0;
+    uint64_t freeBytes = 0;
+    if (platform::DiskSpace(root, totalBytes, freeBytes) && freeBytes <= totalBytes) {
+        m_totalBytes = totalBytes - freeBytes;
+    } else {
+        m_totalBytes = 0;
+        Log(LogBasic, L"GetDiskFreeSpaceEx failed for " + root + L": the total size is unknown.");
+    }
+    m_sizeText = FormatSize(m_totalBytes);
+}
+
+void CDriveJob::FinishRun() {
+    ProgressReport report;
+    report.driveIndex = m_driveIndex;
+    report.errorCount = m_errorCount;
+    if (StopRequested()) {
+        Log(LogBasic, L"Stopped.");
+        report.fraction = -1.0f;
+        m_host->ShowProgress(report);
+        return;
+    }
+    Log(LogBasic, FinishedText(m_errorCount));
+    report.fraction = 1.0f;
+    m_host->ShowProgress(report);
+    m_host->RunCompletionActions(m_driveIndex);
+}
+
+void CDriveJob::Log(LogLevel level, const std::wstring& text) {
+    {
+        LockedObject<LogHistory>::Scope history(m_log);
+        history->emplace_back(platform::TickCount(), text);
+    }
+    m_host->ShowLogLine(m_driveIndex, level, text);
+}
+
+void CDriveJob::ClearLog() {
+    LockedObject<LogHistory>::Scope history(m_log);
+    history->clear();
+}
+
+CDriveJob::LogHistory CDriveJob::History() const {
+    LockedObject<LogHistory>::Scope history(m_log);
+    return *history;
+}

@@ -1,0 +1,439 @@
+// Files on Linux: Windows-style paths go through the drive map (HostPath), errno becomes the Win32
+// code the rest of the program expects, and a file copy behaves as CopyFileExW does.
+#include "platform/Drives.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+// Seconds from 1601-01-01 (FILETIME's start) to 1970-01-01.
+constexpr int64_t kEpochDifferenceSeconds = 11644473600;
+constexpr int64_t kFileTimeTicksPerSecond = 10000000;
+
+// One copy_file_range call or one read moves at most this much between two progress calls.
+constexpr size_t kRangeChunk = 8u << 20;
+constexpr size_t kBufferSize = 1u << 20;
+
+// ENOENT means "file not found" for a file and "path not found" where a folder was expected,
+// as Windows tells the two apart.
+ErrorCode FromErrno(int error, ErrorCode notFound = kErrorFileNotFound) {
+    switch (error) {
+    case 0:
+        return kSuccess;
+    case ENOENT:
+        return notFound;
+    case ENOTDIR:
+    case ELOOP:
+        return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+        return kErrorAccessDenied;
+    case EEXIST:
+        return kErrorAlreadyExists;
+    case ENOTEMPTY:
+        return kErrorDirNotEmpty;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return kErrorDiskFull;
+    case ENAMETOOLONG:
+        return kErrorFilenameTooLong;
+    case ENOMEM:
+        return kErrorNotEnoughMemory;
+    case EBUSY:
+    case ETXTBSY:
+        return kErrorSharingViolation;
+    case EINVAL:
+        return kErrorInvalidParameter;
+    case ENOTCONN:
+    case ENODEV:
+    case ENXIO:
+    case ESHUTDOWN:
+        return kErrorDeviceNotConnected;
+    case ENOSYS:
+    case EOPNOTSUPP:
+        return kErrorNotSupported;
+    case EIO:
+    default:
+        return kErrorIoDevice;
+    }
+}
+
+ErrorCode LastError(ErrorCode notFound = kErrorFileNotFound) {
+    return FromErrno(errno, notFound);
+}
+
+std::string Host(const std::wstring& path) {
+    return posix::HostPath(path);
+}
+
+FileTime ToFileTime(int64_t seconds, int64_t nanoseconds) {
+    if (seconds < -kEpochDifferenceSeconds)
+        return 0;
+    return static_cast<FileTime>((seconds + kEpochDifferenceSeconds) * kFileTimeTicksPerSecond +
+                                 nanoseconds / 100);
+}
+
+timespec ToTimespec(FileTime time) {
+    timespec spec{};
+    spec.tv_sec =
+        static_cast<time_t>(static_cast<int64_t>(time / kFileTimeTicksPerSecond) - kEpochDifferenceSeconds);
+    spec.tv_nsec = static_cast<long>((time % kFileTimeTicksPerSecond) * 100);
+    return spec;
+}
+
+uint32_t AttributesOfMode(mode_t mode) {
+    uint32_t attributes = 0;
+    if (S_ISDIR(mode))
+        attributes |= kAttrDirectory;
+    if ((mode & S_IWUSR) == 0)
+        attributes |= kAttrReadOnly;
+    return attributes != 0 ? attributes : kAttrNormal;
+}
+
+bool Cancelled(const std::atomic<int32_t>* cancel) {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    ~FileDescriptor() { Reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int Get() const { return m_fd; }
+    bool IsOpen() const { return m_fd >= 0; }
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    void Reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// The open listing behind FolderListing's handle.
+struct OpenListing {
+    DIR* dir = nullptr;
+    bool isDriveRoot = false; // Windows lists no "." and ".." in a drive's root folder
+};
+
+// "E:\" (and "E:\\"): the root folder of a drive.
+bool IsDriveRootFolder(const std::wstring& folder) {
+    if (folder.size() < 2 || folder[1] != L':')
+        return false;
+    return folder.find_first_not_of(L"\\/", 2) == std::wstring::npos;
+}
+
+bool IsDotName(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// The attributes of an entry: one fstatat, and a second one that follows a symbolic link, so a
+// link to a folder is walked as a folder, as Windows does with its links.
+uint32_t EntryAttributes(DIR* dir, const dirent& entry) {
+    struct stat info {};
+    if (::fstatat(dirfd(dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return entry.d_type == DT_DIR ? kAttrDirectory : kAttrNormal;
+    if (S_ISLNK(info.st_mode) && ::fstatat(dirfd(dir), entry.d_name, &info, 0) != 0)
+        return kAttrNormal; // a dangling or looping link reads as a file that cannot be copied
+    return AttributesOfMode(info.st_mode);
+}
+
+bool ReadEntry(OpenListing& listing, FolderEntry& entry, ErrorCode& error) {
+    for (;;) {
+        errno = 0;
+        const dirent* found = ::readdir(listing.dir);
+        if (found == nullptr) {
+            error = errno != 0 ? LastError() : kErrorNoMoreFiles;
+            return false;
+        }
+        if (listing.isDriveRoot && IsDotName(found->d_name))
+            continue;
+        entry.name = FromUtf8(found->d_name);
+        entry.attributes = EntryAttributes(listing.dir, *found);
+        error = kSuccess;
+        return true;
+    }
+}
+
+// Reports progress; true when the routine asks to cancel.
+bool Report(CopyProgressFn progress, void* context, uint64_t total, uint64_t done) {
+    return progress != nullptr && progress(total, done, context);
+}
+
+// copy_file_range cannot serve this pair of files (other file systems, old kernels, special files).
+bool RangeCopyUnsupported(int error) {
+    return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL || error == EBADF ||
+           error == ETXTBSY;
+}
+
+char* CopyBuffer() {
+    thread_local std::unique_ptr<char[]> buffer;
+    if (!buffer)
+        buffer.reset(new char[kBufferSize]);
+    return buffer.get();
+}
+
+// One read and the writes it needs; the bytes moved, 0 at the end, -1 with errno on failure.
+ssize_t ReadWriteChunk(int in, int out) {
+    char* buffer = CopyBuffer();
+    const ssize_t got = ::read(in, buffer, kBufferSize);
+    if (got <= 0)
+        return got;
+    ssize_t written = 0;
+    while (written < got) {
+        const ssize_t n = ::write(out, buffer + written, static_cast<size_t>(got - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        written += n;
+    }
+    return got;
+}
+
+// Moves the data, in the kernel where it can. Stops at the size the source had when it was opened,
+// which saves the call that would only find the end.
+ErrorCode CopyData(int in, int out, uint64_t size, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel) {
+    // Like CopyFileExW, the routine hears of the file once before any data moves.
+    if (Report(progress, context, size, 0))
+        return kErrorRequestAborted;
+    bool useRange = true;
+    uint64_t done = 0;
+    while (size == 0 || done < size) {
+        if (Cancelled(cancel))
+            return kErrorRequestAborted;
+        ssize_t moved =
+            useRange ? ::copy_file_range(in, nullptr, out, nullptr, kRangeChunk, 0) : ReadWriteChunk(in, out);
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved < 0 && useRange && RangeCopyUnsupported(errno)) {
+            useRange = false;
+            continue;
+        }
+        if (moved < 0)
+            return LastError();
+        if (moved == 0)
+            break;
+        done += static_cast<uint64_t>(moved);
+        if (Report(progress, context, done > size ? done : size, done))
+            return kErrorRequestAborted;
+    }
+    return kSuccess;
+}
+
+// Opens the destination for writing, made new when it can be. An existing file is reused only when
+// it is a regular file other than the source itself (copying a file onto itself must not empty it).
+ErrorCode OpenDestination(const std::string& path, const struct stat& source, FileDescriptor& out) {
+    const mode_t mode = source.st_mode & 0777;
+    out.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode));
+    if (out.IsOpen())
+        return kSuccess;
+    if (errno != EEXIST)
+        return LastError(kErrorPathNotFound);
+    // O_NONBLOCK: a FIFO of that name must not hold the copy.
+    out.Reset(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!out.IsOpen())
+        return LastError(kErrorPathNotFound);
+    // Until it is truncated the file is not ours to remove: close it on the way out.
+    struct stat existing {};
+    ErrorCode error = kSuccess;
+    if (::fstat(out.Get(), &existing) != 0)
+        error = LastError();
+    else if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino)
+        error = kErrorSharingViolation;
+    else if (!S_ISREG(existing.st_mode))
+        error = kErrorAccessDenied;
+    else if (::ftruncate(out.Get(), 0) != 0)
+        error = LastError();
+    if (error != kSuccess) {
+        out.Reset();
+        return error;
+    }
+    if (::fchmod(out.Get(), mode) != 0)
+        return LastError();
+    return kSuccess;
+}
+
+} // namespace
+
+FolderListing::~FolderListing() {
+    Close();
+}
+
+FolderListing::FolderListing(FolderListing&& other) noexcept
+    : m_handle(other.m_handle), m_havePending(other.m_havePending), m_pending(std::move(other.m_pending)) {
+    other.m_handle = nullptr;
+    other.m_havePending = false;
+}
+
+FolderListing& FolderListing::operator=(FolderListing&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        m_havePending = other.m_havePending;
+        m_pending = std::move(other.m_pending);
+        other.m_handle = nullptr;
+        other.m_havePending = false;
+    }
+    return *this;
+}
+
+void FolderListing::Close() {
+    auto* listing = static_cast<OpenListing*>(m_handle);
+    m_handle = nullptr;
+    m_havePending = false;
+    if (listing == nullptr)
+        return;
+    ::closedir(listing->dir);
+    delete listing;
+}
+
+FolderListing FolderListing::Open(const std::wstring& pattern, ErrorCode& error) {
+    FolderListing result;
+    std::wstring folder = pattern;
+    if (!folder.empty() && folder.back() == L'*')
+        folder.pop_back();
+    DIR* dir = ::opendir(Host(folder).c_str());
+    if (dir == nullptr) {
+        error = LastError(kErrorPathNotFound);
+        return result;
+    }
+    auto* listing = new OpenListing{dir, IsDriveRootFolder(folder)};
+    result.m_handle = listing;
+    if (!ReadEntry(*listing, result.m_pending, error)) {
+        result.Close();
+        // FindFirstFileW's word for a folder with nothing in it.
+        if (error == kErrorNoMoreFiles)
+            error = kErrorFileNotFound;
+        return result;
+    }
+    result.m_havePending = true;
+    return result;
+}
+
+bool FolderListing::Next(FolderEntry& entry, ErrorCode& error) {
+    if (m_havePending) {
+        entry = std::move(m_pending);
+        m_havePending = false;
+        error = kSuccess;
+        return true;
+    }
+    if (m_handle == nullptr) {
+        error = kErrorNoMoreFiles;
+        return false;
+    }
+    return ReadEntry(*static_cast<OpenListing*>(m_handle), entry, error);
+}
+
+ErrorCode CreateFolder(const std::wstring& path) {
+    if (::mkdir(Host(path).c_str(), 0777) != 0)
+        return LastError(kErrorPathNotFound);
+    return kSuccess;
+}
+
+bool PathExists(const std::wstring& path) {
+    struct stat info {};
+    return ::stat(Host(path).c_str(), &info) == 0;
+}
+
+ErrorCode GetFileInfo(const std::wstring& path, FileInfo& info) {
+    struct statx details {};
+    if (::statx(AT_FDCWD, Host(path).c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &details) != 0)
+        return LastError();
+    info.attributes = AttributesOfMode(details.stx_mode);
+    info.size = S_ISDIR(details.stx_mode) ? 0 : details.stx_size;
+    info.lastAccessTime = ToFileTime(details.stx_atime.tv_sec, details.stx_atime.tv_nsec);
+    info.lastWriteTime = ToFileTime(details.stx_mtime.tv_sec, details.stx_mtime.tv_nsec);
+    // Not every file system keeps a birth time; the last write is the nearest figure then.
+    info.creationTime = (details.stx_mask & STATX_BTIME) != 0
+                            ? ToFileTime(details.stx_btime.tv_sec, details.stx_btime.tv_nsec)
+                            : info.lastWriteTime;
+    return kSuccess;
+}
+
+// Only the read-only bit has a POSIX form: the owner's write permission.
+ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes) {
+    const std::string host = Host(path);
+    struct stat info {};
+    if (::stat(host.c_str(), &info) != 0)
+        return LastError();
+    const mode_t mode = info.st_mode & 07777;
+    const mode_t wanted = (attributes & kAttrReadOnly) != 0 ? (mode & ~mode_t{0222}) : (mode | S_IWUSR);
+    if (wanted != mode && ::chmod(host.c_str(), wanted) != 0)
+        return LastError();
+    return kSuccess;
+}
+
+// Linux cannot set a birth time; the last access and last write are set.
+ErrorCode SetFolderTimes(const std::wstring& path, FileTime, FileTime lastAccess, FileTime lastWrite) {
+    const timespec times[2] = {ToTimespec(lastAccess), ToTimespec(lastWrite)};
+    if (::utimensat(AT_FDCWD, Host(path).c_str(), times, 0) != 0)
+        return LastError();
+    return kSuccess;
+}
+
+ErrorCode DeleteFileAt(const std::wstring& path) {
+    if (::unlink(Host(path).c_str()) != 0)
+        return LastError();
+    return kSuccess;
+}
+
+ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
+                               CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is turned away below.
+    FileDescriptor in(::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.IsOpen())
+        return LastError();
+    struct stat info {};
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (S_ISDIR(info.st_mode))
+        return kErrorAccessDenied;
+    if (!S_ISREG(info.st_mode))
+        return kErrorNotSupported;
+
+    const std::string destinationHost = Host(destination);
+    FileDescriptor out;
+    ErrorCode error = OpenDestination(destinationHost, info, out);
+    if (error == kSuccess)
+        error = CopyData(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context, cancel);
+    if (!out.IsOpen())
+        return error;
+    if (error == kSuccess) {
+        // The copy keeps the source's last write; a file system that cannot take it keeps the data.
+        const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+        ::futimens(out.Get(), times);
+        // A late write error shows only here.
+        if (::close(out.Release()) != 0)
+            error = LastError();
+    }
+    if (error != kSuccess) {
+        out.Reset();
+        ::unlink(destinationHost.c_str());
+    }
+    return error;
+}
+
+} // namespace platform

@@ -1,0 +1,224 @@
+// Files on Windows: thin wrappers over kernel32 that take plain paths and add the long-path form
+// where a path needs it.
+#include "platform/Files.h"
+#include "platform/LongPath.h"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+// CopyFileExW polls the job's stop request through its cancel flag, a BOOL*.
+static_assert(sizeof(std::atomic<int32_t>) == sizeof(BOOL), "the stop request must be a 32-bit BOOL");
+static_assert(alignof(std::atomic<int32_t>) == alignof(BOOL), "the stop request must be aligned as a BOOL");
+static_assert(std::atomic<int32_t>::is_always_lock_free, "the stop request must be a plain value");
+
+class OwnedHandle {
+public:
+    explicit OwnedHandle(HANDLE handle) : m_handle(handle) {}
+    ~OwnedHandle() {
+        if (IsValid())
+            CloseHandle(m_handle);
+    }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+
+    HANDLE Get() const { return m_handle; }
+    bool IsValid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_handle;
+};
+
+FileTime FromFiletime(const FILETIME& time) {
+    return (static_cast<FileTime>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME ToFiletime(FileTime time) {
+    FILETIME result{};
+    result.dwLowDateTime = static_cast<DWORD>(time & 0xFFFFFFFFu);
+    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return result;
+}
+
+ErrorCode LastError() {
+    return static_cast<ErrorCode>(GetLastError());
+}
+
+bool Cancelled(const std::atomic<int32_t>* cancel) {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
+}
+
+FolderEntry EntryOf(const WIN32_FIND_DATAW& data) {
+    FolderEntry entry;
+    entry.name = data.cFileName;
+    entry.attributes = data.dwFileAttributes;
+    return entry;
+}
+
+struct ProgressAdapter {
+    CopyProgressFn routine;
+    void* context;
+};
+
+DWORD CALLBACK OnCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred, LARGE_INTEGER,
+                              LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
+    const auto* adapter = static_cast<const ProgressAdapter*>(data);
+    const bool cancel =
+        adapter->routine(static_cast<uint64_t>(totalFileSize.QuadPart),
+                         static_cast<uint64_t>(totalBytesTransferred.QuadPart), adapter->context);
+    return cancel ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
+bool SameState(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+    return a.dwFileAttributes == b.dwFileAttributes && a.nFileSizeHigh == b.nFileSizeHigh &&
+           a.nFileSizeLow == b.nFileSizeLow && CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
+// Wine leaves a partly written file behind when CopyFileExW fails. Remove what the failed copy
+// wrote, but never a file that was there before and that the copy did not touch.
+void RemoveFailedCopy(const std::wstring& path, bool existedBefore, const WIN32_FILE_ATTRIBUTE_DATA& before) {
+    WIN32_FILE_ATTRIBUTE_DATA after{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &after))
+        return;
+    if ((after.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return;
+    if (existedBefore && SameState(before, after))
+        return;
+    if ((after.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), after.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    DeleteFileW(path.c_str());
+}
+
+} // namespace
+
+FolderListing::~FolderListing() {
+    Close();
+}
+
+FolderListing::FolderListing(FolderListing&& other) noexcept
+    : m_handle(other.m_handle), m_havePending(other.m_havePending), m_pending(std::move(other.m_pending)) {
+    other.m_handle = nullptr;
+    other.m_havePending = false;
+}
+
+FolderListing& FolderListing::operator=(FolderListing&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        m_havePending = other.m_havePending;
+        m_pending = std::move(other.m_pending);
+        other.m_handle = nullptr;
+        other.m_havePending = false;
+    }
+    return *this;
+}
+
+void FolderListing::Close() {
+    if (m_handle != nullptr)
+        FindClose(static_cast<HANDLE>(m_handle));
+    m_handle = nullptr;
+    m_havePending = false;
+}
+
+FolderListing FolderListing::Open(const std::wstring& pattern, ErrorCode& error) {
+    FolderListing listing;
+    WIN32_FIND_DATAW data{};
+    HANDLE handle = FindFirstFileExW(LongPathForm(pattern).c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return listing;
+    }
+    listing.m_handle = handle;
+    listing.m_pending = EntryOf(data);
+    listing.m_havePending = true;
+    error = kSuccess;
+    return listing;
+}
+
+bool FolderListing::Next(FolderEntry& entry, ErrorCode& error) {
+    if (m_havePending) {
+        entry = std::move(m_pending);
+        m_havePending = false;
+        error = kSuccess;
+        return true;
+    }
+    if (m_handle == nullptr) {
+        error = kErrorNoMoreFiles;
+        return false;
+    }
+    WIN32_FIND_DATAW data{};
+    if (!FindNextFileW(static_cast<HANDLE>(m_handle), &data)) {
+        error = LastError();
+        return false;
+    }
+    entry = EntryOf(data);
+    error = kSuccess;
+    return true;
+}
+
+ErrorCode CreateFolder(const std::wstring& path) {
+    return CreateDirectoryW(LongPathForm(path).c_str(), nullptr) ? kSuccess : LastError();
+}
+
+// PathFileExistsW stops at MAX_PATH; the attribute query takes the long form.
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+ErrorCode GetFileInfo(const std::wstring& path, FileInfo& info) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data))
+        return LastError();
+    info.attributes = data.dwFileAttributes;
+    info.creationTime = FromFiletime(data.ftCreationTime);
+    info.lastAccessTime = FromFiletime(data.ftLastAccessTime);
+    info.lastWriteTime = FromFiletime(data.ftLastWriteTime);
+    info.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return kSuccess;
+}
+
+ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes) {
+    return SetFileAttributesW(LongPathForm(path).c_str(), attributes) ? kSuccess : LastError();
+}
+
+ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess,
+                         FileTime lastWrite) {
+    OwnedHandle folder(CreateFileW(LongPathForm(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.IsValid())
+        return LastError();
+    const FILETIME creationTime = ToFiletime(creation);
+    const FILETIME accessTime = ToFiletime(lastAccess);
+    const FILETIME writeTime = ToFiletime(lastWrite);
+    if (!SetFileTime(folder.Get(), &creationTime, &accessTime, &writeTime))
+        return LastError();
+    return kSuccess;
+}
+
+ErrorCode DeleteFileAt(const std::wstring& path) {
+    return DeleteFileW(LongPathForm(path).c_str()) ? kSuccess : LastError();
+}
+
+ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
+                               CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
+    // Wine does not look at the cancel flag; a stop that came first is honoured here.
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    const std::wstring from = LongPathForm(source);
+    const std::wstring to = LongPathForm(destination);
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    const bool existedBefore = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
+    ProgressAdapter adapter{progress, context};
+    // The flag is only read, by CopyFileExW, which wants a BOOL* all the same.
+    auto* cancelFlag = reinterpret_cast<BOOL*>(const_cast<std::atomic<int32_t>*>(cancel));
+    if (CopyFileExW(from.c_str(), to.c_str(), progress != nullptr ? &OnCopyProgress : nullptr, &adapter,
+                    cancelFlag, COPY_FILE_ALLOW_DECRYPTED_DESTINATION))
+        return kSuccess;
+    const ErrorCode error = LastError();
+    RemoveFailedCopy(to, existedBefore, before);
+    return error;
+}
+
+} // namespace platform
