@@ -1,0 +1,119 @@
+#include "settings/OptionsDialog_win.h"
+
+#include "resources/resource.h"
+
+namespace {
+
+bool IsTicked(HWND dialog, int id) {
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+void SetTicked(HWND dialog, int id, bool ticked) {
+    CheckDlgButton(dialog, id, ticked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+} // namespace
+
+INT_PTR COptionsDialog::DoModal(HWND owner) {
+    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), owner, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+CompletionOptions COptionsDialog::Options() const {
+    CompletionOptions options;
+    options.m_ejectCdRom = m_ejectCdRom;
+    options.m_showPopup = m_showPopup;
+    options.m_beep = m_beep;
+    options.m_beepBySpeaker = m_beepBySpeaker;
+    return options;
+}
+
+void COptionsDialog::SetOptions(const CompletionOptions& options) {
+    m_ejectCdRom = options.m_ejectCdRom;
+    m_showPopup = options.m_showPopup;
+    m_beep = options.m_beep;
+    m_beepBySpeaker = options.m_beepBySpeaker;
+}
+
+INT_PTR CALLBACK COptionsDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<COptionsDialog*>(lParam);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        self->m_hwnd = hwnd;
+        return self->HandleMessage(message, wParam, lParam);
+    }
+    auto* self = reinterpret_cast<COptionsDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!self)
+        return FALSE;
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG)
+        return OnInitDialog();
+    if (message != WM_COMMAND)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        OnOK();
+        return TRUE;
+    case IDC_BEEP:
+        OnBeepClicked();
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(m_hwnd, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL COptionsDialog::OnInitDialog() {
+    ShowControls(ControlsFor(Options()));
+    return TRUE;
+}
+
+void COptionsDialog::OnOK() {
+    SetOptions(OptionsFromControls(ReadControls()));
+    EndDialog(m_hwnd, IDOK);
+}
+
+void COptionsDialog::OnBeepClicked() {
+    OptionsControls controls = ReadControls();
+    SetBeepTicked(controls, controls.beep);
+    m_beep = controls.beep ? 1 : 0;
+    EnableRadios(controls.radiosEnabled);
+}
+
+void COptionsDialog::ShowControls(const OptionsControls& controls) {
+    SetTicked(m_hwnd, IDC_EJECT_CDROM, controls.ejectCdRom);
+    SetTicked(m_hwnd, IDC_SHOW_POPUP, controls.showPopup);
+    SetTicked(m_hwnd, IDC_BEEP, controls.beep);
+    SetTicked(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER, controls.systemSpeaker);
+    SetTicked(m_hwnd, IDC_BEEP_COMMON_AUDIO, controls.commonAudio);
+    EnableRadios(controls.radiosEnabled);
+}
+
+OptionsControls COptionsDialog::ReadControls() const {
+    OptionsControls controls;
+    controls.ejectCdRom = IsTicked(m_hwnd, IDC_EJECT_CDROM);
+    controls.showPopup = IsTicked(m_hwnd, IDC_SHOW_POPUP);
+    controls.beep = IsTicked(m_hwnd, IDC_BEEP);
+    controls.commonAudio = IsTicked(m_hwnd, IDC_BEEP_COMMON_AUDIO);
+    controls.systemSpeaker = IsTicked(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER);
+    controls.radiosEnabled = IsWindowEnabled(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER)) != FALSE;
+    return controls;
+}
+
+void COptionsDialog::EnableRadios(bool enabled) {
+    EnableWindow(GetDlgItem(m_hwnd, IDC_BEEP_COMMON_AUDIO), enabled);
+    EnableWindow(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER), enabled);
+}
+
+bool EditCompletionOptions(HWND owner, CompletionOptions& options) {
+    COptionsDialog dialog;
+    dialog.SetOptions(options);
+    INT_PTR result = dialog.DoModal(owner);
+    options = OptionsAfterDialog(options, dialog.Options(), result);
+    return result == kOptionsAccepted;
+}
