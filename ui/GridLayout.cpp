@@ -107,6 +107,13 @@ std::vector<uint32_t> TargetSides(int32_t edges) {
 
 } // namespace
 
+int32_t GridExtent(int32_t from, int32_t to) {
+    int64_t extent = int64_t{to} - from;
+    if (extent < 0)
+        return 0;
+    return extent > INT32_MAX ? INT32_MAX : static_cast<int32_t>(extent);
+}
+
 void GridLayout::AddRule(int32_t controlId, int32_t edges, int32_t kind, int32_t refId, int32_t refEdges,
                          int32_t ref2Id, int32_t ref2Edges) {
     if (m_initialPlacement.empty())

@@ -36,6 +36,9 @@ struct GridRect {
     bool operator==(const GridRect&) const = default;
 };
 
+// The size a window can take for a rectangle: never negative, never overflowing.
+int32_t GridExtent(int32_t from, int32_t to);
+
 struct GridPlacement {
     int32_t id = 0;         // 0 is the dialog itself
     void* handle = nullptr; // the window, opaque here

@@ -161,6 +161,13 @@ TEST(GridLayoutRules, ExtremeCoordinatesWrapWithoutUndefinedBehaviour) {
     ASSERT_TRUE(layout.UpdateLayout({0, 0, 0, 0}));
 }
 
+TEST(GridLayoutRules, ExtentsAreNeverNegativeNorOverflow) {
+    EXPECT_EQ(GridExtent(10, 25), 15);
+    EXPECT_EQ(GridExtent(25, 10), 0);
+    EXPECT_EQ(GridExtent(INT32_MIN, INT32_MAX), INT32_MAX);
+    EXPECT_EQ(GridExtent(INT32_MAX, INT32_MIN), 0);
+}
+
 TEST(GridLayoutRules, UpdateBeforeInitChangesNothing) {
     GridLayout layout;
     layout.AddRule(1, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
