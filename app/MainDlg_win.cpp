@@ -1,6 +1,11 @@
 #include "app/MainDlg_win.h"
+#include "app/MainDlgLayout.h"
+#include "copy/DestinationNaming.h"
+#include "copy/Progress.h"
+#include "platform/Drives.h"
 #include "platform/System.h"
 #include "resources/resource.h"
+#include "settings/OptionsDialog_win.h"
 #include "settings/Settings.h"
 
 #include <commctrl.h>
@@ -13,8 +18,8 @@ namespace {
 
 // Posted (never sent) when the report queue goes from empty to non-empty.
 constexpr UINT kReportsQueuedMessage = WM_APP + 1;
-// Posted once the modal loop has shown the dialog, for the steps that must follow the first show.
-constexpr UINT kAfterFirstShowMessage = WM_APP + 2;
+// How long quitting waits for running copies to stop before the process ends them.
+constexpr DWORD kQuitWaitMs = 5000;
 
 constexpr int kCopyToReadChars = 10240;
 
@@ -37,12 +42,16 @@ std::wstring WindowText(HWND window, int maxChars) {
     return std::wstring(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
 }
 
-int32_t ComboSelection(HWND combo) { return static_cast<int32_t>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+int32_t ComboSelection(HWND combo) {
+    return static_cast<int32_t>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
 
 } // namespace
 
-CMainDlg::CMainDlg() {
-    m_settingsKey = platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass);
+CMainDlg::CMainDlg()
+    : m_settingsKey(platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass)), m_jobs(this),
+      m_driveMonitor(m_driveList, m_jobs) {
+    AddMainDialogRules(Layout());
 }
 
 CMainDlg::~CMainDlg() = default;
@@ -76,6 +85,8 @@ INT_PTR CMainDlg::Result(LRESULT value) {
 }
 
 INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (ProcessPlacementMessage(m_hwnd, message, wParam, lParam))
+        return Result(0);
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog();
@@ -90,6 +101,13 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kReportsQueuedMessage:
         OnReportsQueued();
         return Result(0);
+    case WM_DEVICECHANGE:
+        return Result(m_driveMonitor.OnDeviceChange(static_cast<uint32_t>(wParam),
+                                                    reinterpret_cast<const void*>(lParam)));
+    case WM_NOTIFY:
+        if (auto change = m_driveList.ItemChangeOf(lParam))
+            return Result(m_driveMonitor.OnDriveListItemChanged(*change));
+        break;
     default:
         break;
     }
@@ -97,7 +115,26 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         m_trayIcon.Readd();
         return Result(0);
     }
+    LRESULT gridResult = 0;
+    if (ProcessGridMessage(m_hwnd, message, wParam, lParam, gridResult))
+        return Result(gridResult);
     return FALSE;
+}
+
+LRESULT CALLBACK CMainDlg::DriveListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self) {
+    switch (message) {
+    case WM_SIZE:
+        // The column follows the list's width; the list itself does not see this WM_SIZE.
+        reinterpret_cast<CMainDlg*>(self)->m_driveList.OnDriveListSize();
+        return 0;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, DriveListProc, id);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 bool CMainDlg::HandleCommand(int id) {
@@ -133,13 +170,16 @@ bool CMainDlg::HandleCommand(int id) {
 }
 
 BOOL CMainDlg::OnInitDialog() {
-    m_reports = std::make_unique<ReportQueue>([hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); });
+    m_reports =
+        std::make_unique<ReportQueue>([hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); });
     m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
     m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, L"Harvex 2.0");
 
     m_progressBar = GetDlgItem(m_hwnd, IDC_PROGRESS_BAR);
     SendMessageW(m_progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+
+    SetUpDriveList();
 
     m_folderNamesCombo = GetDlgItem(m_hwnd, IDC_FOLDER_NAMES_COMBO);
     m_logLevelCombo = GetDlgItem(m_hwnd, IDC_LOG_LEVEL_COMBO);
@@ -157,15 +197,34 @@ BOOL CMainDlg::OnInitDialog() {
     auto loadIcon = [this](int size) {
         return LoadImageW(m_instance, MAKEINTRESOURCEW(IDI_HARVEX), IMAGE_ICON, size, size, 0);
     };
-    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(loadIcon(GetSystemMetrics(SM_CXICON))));
-    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(loadIcon(GetSystemMetrics(SM_CXSMICON))));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(loadIcon(GetSystemMetrics(SM_CXICON))));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(loadIcon(GetSystemMetrics(SM_CXSMICON))));
 
     FillCombos(settings.folderName, settings.logLevel);
+    m_driveList.InsertDriveColumn();
+
+    // Drives present now are listed but not copied: copies start only on later arrivals.
+    m_driveMonitor.RefreshDrives();
+
+    RECT window{};
+    GetWindowRect(m_hwnd, &window);
+    m_minTrackWidth = window.right - window.left;
+    m_minTrackHeight = window.bottom - window.top;
+    InitLayout(m_hwnd);
+    RestoreWindowPlacement(m_hwnd, L"Main frame");
 
     m_logEdit.Append(L"Ready.\r\n", 1);
     SetProgressText(L"Ready.");
-    PostMessageW(m_hwnd, kAfterFirstShowMessage, 0, 0);
     return TRUE;
+}
+
+void CMainDlg::SetUpDriveList() {
+    HWND list = GetDlgItem(m_hwnd, IDC_DRIVE_LIST);
+    SetWindowSubclass(list, DriveListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    m_driveList.Attach(list);
+    m_driveList.SetExtendedStyles();
 }
 
 void CMainDlg::FillCombos(int32_t folderName, int32_t logLevel) {
@@ -191,14 +250,37 @@ void CMainDlg::OnDestroy() {
     settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
     StoreSettings(m_settingsKey, settings);
 
+    SaveWindowPlacement(m_hwnd, L"Main frame");
+
     m_trayIcon.Remove();
     m_trayMenu.Destroy();
 }
 
 void CMainDlg::StopJobsForQuit() {
+    m_closing = true;
+    m_jobs.StopAll();
+    // Workers end within one file chunk. Messages keep flowing meanwhile: a worker's completion
+    // message box is owned by this dialog and talks to it.
+    DWORD start = GetTickCount();
+    bool quitSeen = false;
+    while (!m_jobs.AllWorkersEnded() && GetTickCount() - start < kQuitWaitMs) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quitSeen = true;
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    if (quitSeen)
+        PostQuitMessage(0);
     // No report may reach the dialog once it is being destroyed.
     if (m_reports)
         m_reports->Close();
+    m_jobs.JoinEndedAndAbandonTheRest();
 }
 
 void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
@@ -215,13 +297,28 @@ void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
     }
 }
 
-void CMainDlg::SetProgressText(const std::wstring& text) { SetDlgItemTextW(m_hwnd, IDC_PROGRESS_TEXT, text.c_str()); }
+void CMainDlg::SetProgressText(const std::wstring& text) {
+    SetDlgItemTextW(m_hwnd, IDC_PROGRESS_TEXT, text.c_str());
+}
 
 void CMainDlg::OnReportsQueued() {
-    if (!m_reports)
+    if (!m_reports || m_closing)
         return;
     ReportBatchView view = ViewReportBatch(m_reports->TakeAll(), ComboSelection(m_logLevelCombo));
     m_logEdit.Append(view.appendText, view.appendedLines);
+    ShowProgressView(view);
+    for (int32_t driveIndex : view.endedRuns)
+        m_jobs.OnWorkerEnded(driveIndex);
+}
+
+void CMainDlg::ShowProgressView(const ReportBatchView& view) {
+    if (view.hasBarReport) {
+        ProgressView bar = MakeProgressView(view.lastBarReport);
+        if (bar.setsBar)
+            SendMessageW(m_progressBar, PBM_SETPOS, static_cast<WPARAM>(bar.barPos), 0);
+    }
+    if (view.hasProgress)
+        SetProgressText(MakeProgressView(view.lastProgress).text);
 }
 
 void CMainDlg::OnBrowse() {
@@ -240,22 +337,64 @@ void CMainDlg::OnBrowse() {
         SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, path);
 }
 
-void CMainDlg::OnClear() { m_logEdit.Clear(); }
+void CMainDlg::OnClear() {
+    // Lines already reported belong before the clear, as if each had been shown at once.
+    OnReportsQueued();
+    m_jobs.ClearAllLogs();
+    m_logEdit.Clear();
+}
 
-void CMainDlg::OnStop() {}
+void CMainDlg::OnStop() {
+    m_jobs.StopAll();
+}
 
-void CMainDlg::OnOptions() {}
+void CMainDlg::OnOptions() {
+    CompletionOptions options{m_ejectCdRom, m_showPopup, m_beep, m_beepBySpeaker};
+    if (!EditCompletionOptions(GetActiveWindow(), options))
+        return;
+    m_ejectCdRom = options.m_ejectCdRom;
+    m_showPopup = options.m_showPopup;
+    m_beep = options.m_beep;
+    m_beepBySpeaker = options.m_beepBySpeaker;
+}
 
 void CMainDlg::OnAbout() {}
 
 void CMainDlg::ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) {
-    m_reports->PushLogLine(driveIndex, level, text);
+    if (m_reports)
+        m_reports->PushLogLine(driveIndex, level, text);
 }
 
-void CMainDlg::ShowProgress(const ProgressReport& report) { m_reports->PushProgress(report); }
+void CMainDlg::ShowProgress(const ProgressReport& report) {
+    if (m_reports)
+        m_reports->PushProgress(report);
+}
 
-void CMainDlg::OnRunEnded(int32_t driveIndex) { m_reports->PushRunEnded(driveIndex); }
+void CMainDlg::OnRunEnded(int32_t driveIndex) {
+    if (m_reports)
+        m_reports->PushRunEnded(driveIndex);
+}
 
-std::wstring CMainDlg::MakeDestinationFolder(int32_t) { return std::wstring(); }
+std::wstring CMainDlg::MakeDestinationFolder(int32_t driveIndex) {
+    // The controls count as they stand now, saved or not.
+    std::wstring copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
+    return ::MakeDestinationFolder(copyTo, ComboSelection(m_folderNamesCombo), driveIndex);
+}
 
-void CMainDlg::RunCompletionActions(int32_t) {}
+void CMainDlg::RunCompletionActions(int32_t driveIndex) {
+    std::wstring root = L"A:\\";
+    root[0] = static_cast<wchar_t>(L'A' + driveIndex);
+    std::wstring devicePath = L"\\\\.\\A:";
+    devicePath[4] = root[0];
+    CompletionPlan plan = PlanCompletion(m_ejectCdRom != 0, m_beep != 0, m_beepBySpeaker != 0,
+                                         m_showPopup != 0, platform::DriveType(root));
+    if (plan.eject)
+        platform::EjectMedia(devicePath);
+    if (plan.speakerBeep)
+        Beep(1000, 100);
+    if (plan.soundBeep)
+        MessageBeep(MB_ICONASTERISK);
+    if (plan.popup)
+        MessageBoxW(m_hwnd, CompletionPopupText(driveIndex).c_str(), L"Harvex",
+                    MB_SYSTEMMODAL | MB_ICONINFORMATION);
+}

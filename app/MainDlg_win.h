@@ -1,11 +1,16 @@
 #pragma once
 // The main dialog: the hub that owns the settings key, the copy jobs, the drive records, the tray
 // icon and the controls through which the jobs report.
+#include "app/DriveJobTable.h"
 #include "app/LogBox_win.h"
 #include "app/ReportQueue.h"
 #include "app/TrayIcon_win.h"
 #include "copy/JobHost.h"
+#include "drives/DriveListView_win.h"
+#include "drives/DriveMonitor.h"
 #include "platform/Registry.h"
+#include "settings/DialogPositionRegSaver_win.h"
+#include "ui/DialogGridResize_win.h"
 
 #include <windows.h>
 
@@ -13,7 +18,9 @@
 #include <memory>
 #include <vector>
 
-class CMainDlg : public IJobHost {
+class CMainDlg : public IJobHost,
+                 public CDialogPositionRegSaver<CMainDlg>,
+                 public CDialogGridResize<CMainDlg> {
 public:
     CMainDlg();
     ~CMainDlg() override;
@@ -32,6 +39,8 @@ public:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK DriveListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR self);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleCommand(int id);
     INT_PTR Result(LRESULT value);
@@ -48,6 +57,8 @@ private:
     void StopJobsForQuit();
 
     void FillCombos(int32_t folderName, int32_t logLevel);
+    void SetUpDriveList();
+    void ShowProgressView(const ReportBatchView& view);
     void SetProgressText(const std::wstring& text);
 
     HWND m_hwnd = nullptr;
@@ -70,4 +81,8 @@ private:
     std::atomic<int32_t> m_beepBySpeaker{0};
 
     std::unique_ptr<ReportQueue> m_reports;
+    DriveJobTable m_jobs;
+    DriveListView m_driveList;
+    DriveMonitor m_driveMonitor;
+    bool m_closing = false; // OnDestroy has begun: no job starts and no report is shown
 };

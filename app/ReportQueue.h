@@ -43,13 +43,13 @@ private:
 
 // What one batch of reports changes on screen.
 struct ReportBatchView {
-    std::wstring appendText;          // the lines that pass the filter, each "[E]: text\r\n"
+    std::wstring appendText; // the lines that pass the filter, each "[E]: text\r\n"
     size_t appendedLines = 0;
     bool hasProgress = false;
-    ProgressReport lastProgress;      // the newest progress report of the batch
+    ProgressReport lastProgress; // the newest progress report of the batch
     bool hasBarReport = false;
-    ProgressReport lastBarReport;     // the newest report that moves the bar (a stop does not)
-    std::vector<int32_t> endedRuns;   // drives whose worker made its last act, in order
+    ProgressReport lastBarReport;   // the newest report that moves the bar (a stop does not)
+    std::vector<int32_t> endedRuns; // drives whose worker made its last act, in order
 };
 
 // selectedLevel is the "Log:" selection when the batch is shown: a line of level n shows when
