@@ -3,6 +3,8 @@
 // ordered list of rules; InitLayout compiles them into steps that point at coordinates, and every
 // UpdateLayout puts all controls back at their initial rectangles and replays the steps in order,
 // so later rules see what earlier ones computed and truncation never accumulates.
+#include "ui/PixelRect.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -28,13 +30,7 @@ enum class GridStep : int32_t {
     SpanScale = 2,   // T = (current B - current A) * T / (initial B - initial A)
 };
 
-struct GridRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t right = 0;
-    int32_t bottom = 0;
-    bool operator==(const GridRect&) const = default;
-};
+using GridRect = PixelRect;
 
 // The size a window can take for a rectangle: never negative, never overflowing.
 int32_t GridExtent(int32_t from, int32_t to);

@@ -2,26 +2,26 @@
 
 namespace {
 
-int32_t Width(const LinkRect& rect) {
+int32_t Width(const PixelRect& rect) {
     return static_cast<int32_t>(int64_t{rect.right} - rect.left);
 }
 
 } // namespace
 
-LinkRect PlaceLinkText(const LinkRect& client, const LinkRect& measured, LinkAlign align) {
+PixelRect PlaceLinkText(const PixelRect& client, const PixelRect& measured, LinkAlign align) {
     int64_t spare = int64_t{Width(client)} - Width(measured);
     int64_t offset = 0;
     if (align == LinkAlign::Center)
         offset = spare / 2;
     else if (align == LinkAlign::Right)
         offset = spare;
-    LinkRect placed = measured;
+    PixelRect placed = measured;
     placed.left = static_cast<int32_t>(measured.left + offset);
     placed.right = static_cast<int32_t>(measured.right + offset);
     return placed;
 }
 
-bool LinkContains(const LinkRect& rect, int32_t x, int32_t y) {
+bool LinkContains(const PixelRect& rect, int32_t x, int32_t y) {
     return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
 }
 

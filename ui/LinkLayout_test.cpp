@@ -4,27 +4,27 @@
 
 namespace {
 
-constexpr LinkRect kClient{0, 0, 138, 13};
+constexpr PixelRect kClient{0, 0, 138, 13};
 
 TEST(LinkLayout, CentredTextSitsInTheMiddleOfTheControl) {
-    LinkRect placed = PlaceLinkText(kClient, {0, 0, 71, 13}, LinkAlign::Center);
-    EXPECT_EQ(placed, (LinkRect{33, 0, 104, 13})); // (138 - 71) / 2 = 33, truncated
+    PixelRect placed = PlaceLinkText(kClient, {0, 0, 71, 13}, LinkAlign::Center);
+    EXPECT_EQ(placed, (PixelRect{33, 0, 104, 13})); // (138 - 71) / 2 = 33, truncated
 }
 
 TEST(LinkLayout, RightAlignedTextEndsAtTheRightEdge) {
-    EXPECT_EQ(PlaceLinkText(kClient, {0, 0, 71, 26}, LinkAlign::Right), (LinkRect{67, 0, 138, 26}));
+    EXPECT_EQ(PlaceLinkText(kClient, {0, 0, 71, 26}, LinkAlign::Right), (PixelRect{67, 0, 138, 26}));
 }
 
 TEST(LinkLayout, LeftAlignedTextStaysWhereItWasMeasured) {
-    EXPECT_EQ(PlaceLinkText(kClient, {0, 0, 71, 13}, LinkAlign::Left), (LinkRect{0, 0, 71, 13}));
+    EXPECT_EQ(PlaceLinkText(kClient, {0, 0, 71, 13}, LinkAlign::Left), (PixelRect{0, 0, 71, 13}));
 }
 
 TEST(LinkLayout, TextWiderThanTheControlOverhangsBothSidesWhenCentred) {
-    EXPECT_EQ(PlaceLinkText({0, 0, 40, 13}, {0, 0, 61, 13}, LinkAlign::Center), (LinkRect{-10, 0, 51, 13}));
+    EXPECT_EQ(PlaceLinkText({0, 0, 40, 13}, {0, 0, 61, 13}, LinkAlign::Center), (PixelRect{-10, 0, 51, 13}));
 }
 
 TEST(LinkLayout, HitTestIncludesLeftAndTopOnly) {
-    LinkRect text{33, 0, 104, 13};
+    PixelRect text{33, 0, 104, 13};
     EXPECT_TRUE(LinkContains(text, 33, 0));
     EXPECT_TRUE(LinkContains(text, 103, 12));
     EXPECT_FALSE(LinkContains(text, 104, 5));
