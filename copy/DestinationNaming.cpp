@@ -10,8 +10,9 @@ namespace {
 const wchar_t kNoName[] = L"[no name]";
 
 // A clock that never moves on, or a file system that calls every name taken, must not hold the
-// user-interface thread for ever: after this many taken names the date/time rule gives up.
-constexpr int kMaxTakenTimeNames = 10000;
+// user-interface thread for ever. Each attempt takes microseconds, so this many attempts span
+// hundreds of milliseconds, each of which would have to name a folder that exists.
+constexpr int kMaxDateTimeAttempts = 100000;
 
 // Numbers beyond this are not searched: only a file system that reports every name as taken
 // gets here.
@@ -76,22 +77,16 @@ std::wstring FolderNameOfLabel(const std::wstring& label) {
 }
 
 std::wstring MakeDateTimeFolder(const std::wstring& base, NamingEnvironment& env) {
-    std::wstring lastTaken;
-    int takenNames = 0;
-    for (;;) {
+    for (int attempt = 0; attempt < kMaxDateTimeAttempts; ++attempt) {
         const std::wstring path = base + DateTimeText(env.LocalTime());
         const platform::ErrorCode error = env.CreateFolder(path);
         if (error == platform::kSuccess)
             return path;
         if (error != platform::kErrorAlreadyExists)
             return std::wstring();
-        if (path != lastTaken) {
-            lastTaken = path;
-            if (++takenNames > kMaxTakenTimeNames)
-                return std::wstring();
-        }
         env.YieldTimeSlice();
     }
+    return std::wstring();
 }
 
 // A galloping search: L is the last number known to be taken, N the candidate. Hits double N
