@@ -441,19 +441,23 @@ class Harvex:
         return self
 
     def wait_for_window(self, timeout=20):
-        """Waits for this process's main dialog."""
+        """Waits until this process's main dialog is shown and has finished its initialisation,
+        whose last step writes "Ready." into the progress text."""
         deadline = time.monotonic() + timeout
         while True:
             if self.process.poll() is not None:
                 raise HarnessError(f"harvex.exe ended with code {self.process.returncode} before its dialog "
                                    f"appeared; stderr: {self.stderr_tail()}")
-            found = self.prefix.probe1("wait-window", 500, f"count={len(self.known) + 1}", check=False)
+            found = self.prefix.probe1("wait-window", 500, f"count={len(self.known) + 1}", "visible", check=False)
             fresh = [w for w in found.get("windows", []) if w["hwnd"] not in self.known]
             if found.get("ok") and fresh:
                 self.hwnd, self.pid = fresh[0]["hwnd"], fresh[0]["pid"]
-                return fresh[0]
+                break
             if time.monotonic() >= deadline:
                 raise HarnessError(f"harvex.exe: no dialog \"{MAIN_TITLE}\" within {timeout} s")
+        remaining = max(1, int((deadline - time.monotonic()) * 1000))
+        self.probe1("wait-text", 1016, "equals", "Ready.", remaining)
+        return fresh[0]
 
     def target(self):
         """The probe command that points later commands at this instance's dialog."""

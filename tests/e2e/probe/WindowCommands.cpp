@@ -63,9 +63,12 @@ Status SetTarget(Context& context, const Args& args, JsonObject& out) {
 Status WaitWindow(Context& context, const Args& args, JsonObject& out) {
     const int64_t timeoutMs = args.NumberOr(0, 10000);
     const size_t count = static_cast<size_t>(args.NumberOption(L"count").value_or(1));
+    const bool visibleOnly = args.Flag(L"visible");
     std::vector<HWND> found;
     const bool ready = WaitUntil(timeoutMs, [&] {
         found = FindTargets(context.target);
+        if (visibleOnly)
+            std::erase_if(found, [](HWND window) { return !IsWindowVisible(window); });
         return found.size() >= count;
     });
     out.Int("count", static_cast<int64_t>(found.size())).Array("windows", WindowsJson(found));
@@ -295,7 +298,8 @@ void AddWindowCommands(std::vector<Command>& commands) {
         {
             {"target", "main|title TEXT [class=C]|hwnd H [pid=N]: the window later commands work on",
              SetTarget},
-            {"wait-window", "[MS] [count=N]: wait until the target window exists", WaitWindow},
+            {"wait-window", "[MS] [count=N] [visible]: wait until the target window exists (and is visible)",
+             WaitWindow},
             {"wait-no-window", "[MS]: wait until no target window exists", WaitNoWindow},
             {"window", ": state and geometry of the target window", Window},
             {"wait-state", "visible|iconic|zoomed|foreground 0|1 [MS]", WaitState},
