@@ -42,3 +42,33 @@ inline BOOL WINAPI DestroyWindowObject(HWND window) {
 
 using UniqueFont = UniqueWinObject<HFONT, DeleteFontObject>;
 using UniqueWindow = UniqueWinObject<HWND, DestroyWindowObject>;
+
+// Owns one reference to a COM object.
+template <class Interface> class UniqueComPtr {
+public:
+    UniqueComPtr() = default;
+    explicit UniqueComPtr(Interface* object) : m_object(object) {}
+    ~UniqueComPtr() { Reset(); }
+    UniqueComPtr(UniqueComPtr&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
+    UniqueComPtr& operator=(UniqueComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_object = std::exchange(other.m_object, nullptr);
+        }
+        return *this;
+    }
+    UniqueComPtr(const UniqueComPtr&) = delete;
+    UniqueComPtr& operator=(const UniqueComPtr&) = delete;
+
+    Interface* Get() const { return m_object; }
+    Interface* operator->() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+    void Reset(Interface* object = nullptr) {
+        if (m_object)
+            m_object->Release();
+        m_object = object;
+    }
+
+private:
+    Interface* m_object = nullptr;
+};
