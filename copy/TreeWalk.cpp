@@ -56,6 +56,9 @@ bool CDriveJob::CopyFolderEntries(const std::wstring& rel, const std::wstring& s
         else
             CopyOneFile(entryRel);
     }
+    // A stop during the last entry still leaves the folder as it was made.
+    if (StopRequested())
+        return false;
     if (error != platform::kErrorNoMoreFiles)
         LogError(L"FindNextFile failed for " + source + L": " + platform::ErrorText(error));
     return true;

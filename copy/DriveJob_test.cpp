@@ -1,0 +1,271 @@
+// The life of a job: attach, stop, re-attach while a run goes on, detach, quit. The test's thread
+// plays the user-interface thread; workers are real threads.
+#include "copy/DriveJob.h"
+
+#include "copy/CopyTesting_test.h"
+#include "copy/DestinationNaming.h"
+#include "platform/Drives.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using copytest::Gate;
+using copytest::LoggedLine;
+using copytest::RecordingHost;
+using copytest::TempFolder;
+
+constexpr int32_t kDriveE = 4;
+constexpr int32_t kDriveF = 5;
+
+std::vector<std::wstring> HistoryTexts(const CDriveJob& job) {
+    std::vector<std::wstring> texts;
+    for (const auto& [tick, text] : job.History())
+        texts.push_back(text);
+    return texts;
+}
+
+// Holds the first few runs at their "Copying..." line until the test lets them go.
+class RunHolder {
+public:
+    explicit RunHolder(int runsToHold) : m_runsToHold(runsToHold) {}
+
+    void OnLine(const LoggedLine& line) {
+        if (line.text != L"Copying..." || m_held.fetch_add(1) >= m_runsToHold)
+            return;
+        m_arrived.fetch_add(1);
+        m_release.WaitOpen();
+    }
+    // Waits until count held runs are waiting.
+    bool WaitHeld(int count) {
+        for (int i = 0; i < 6000 && m_arrived.load() < count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return m_arrived.load() >= count;
+    }
+    void Release() { m_release.Open(); }
+
+private:
+    const int m_runsToHold;
+    std::atomic<int> m_held{0};
+    std::atomic<int> m_arrived{0};
+    Gate m_release;
+};
+
+class DriveJobThreaded : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_card.WriteFile("photo.jpg", "picture");
+        platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD");
+        platform::posix::MapDrive(L'F', m_card.Path(), platform::kDriveRemovable, L"CARD");
+        platform::posix::MapDrive(L'D', m_disk.Path(), platform::kDriveFixed);
+        m_host.makeDestination = [](int32_t) { return MakeNumberedFolder(false, L"D:\\"); };
+    }
+    void TearDown() override { platform::posix::UnmapAllDrives(); }
+
+    void HoldRuns(RunHolder& holder) {
+        m_host.onLine = [&holder](const LoggedLine& line) { holder.OnLine(line); };
+    }
+
+    TempFolder m_card;
+    TempFolder m_disk;
+    RecordingHost m_host;
+};
+
+TEST_F(DriveJobThreaded, AnArrivalDuringARunStopsItBeforeTheNewRun) {
+    CDriveJob job(kDriveE, &m_host);
+    RunHolder holder(1);
+    HoldRuns(holder);
+    job.Attach();
+    ASSERT_TRUE(holder.WaitHeld(1));
+    EXPECT_EQ(job.Destination(), L"D:\\000");
+
+    // The second arrival does not wait for the first run.
+    job.Attach();
+    EXPECT_TRUE(job.IsRunning());
+    EXPECT_TRUE(job.StopRequested());
+    holder.Release();
+    ASSERT_TRUE(m_host.WaitForRunEnd(job)); // the old run ends; the new one starts
+    EXPECT_TRUE(job.IsRunning());
+    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    EXPECT_FALSE(job.IsRunning());
+
+    EXPECT_EQ(m_host.Texts(LogBasic),
+              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached", L"Stopped.",
+                                         L"Copying...", L"Finished."}));
+    EXPECT_EQ(job.Destination(), L"D:\\001");
+    EXPECT_FALSE(m_disk.Exists("000/photo.jpg"));
+    EXPECT_EQ(m_disk.ReadFile("001/photo.jpg"), "picture");
+    EXPECT_EQ(m_host.Completions(), std::vector<int32_t>{kDriveE});
+    const std::vector<ProgressReport> reports = m_host.Reports();
+    EXPECT_EQ(reports.front().fraction, -1.0f);
+    EXPECT_EQ(reports.back().fraction, 1.0f);
+}
+
+TEST_F(DriveJobThreaded, StopEndsTwoRunsAtOnce) {
+    CDriveJob jobE(kDriveE, &m_host);
+    CDriveJob jobF(kDriveF, &m_host);
+    RunHolder holder(2);
+    HoldRuns(holder);
+    jobE.Attach();
+    jobF.Attach();
+    ASSERT_TRUE(holder.WaitHeld(2));
+    jobE.Stop();
+    jobF.Stop();
+    holder.Release();
+    auto jobOf = [&](int32_t driveIndex) -> CDriveJob& { return driveIndex == kDriveE ? jobE : jobF; };
+    ASSERT_TRUE(m_host.WaitForRunEnd(jobOf));
+    ASSERT_TRUE(m_host.WaitForRunEnd(jobOf));
+    EXPECT_EQ(HistoryTexts(jobE), (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
+    EXPECT_EQ(HistoryTexts(jobF), (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
+    EXPECT_TRUE(m_host.Completions().empty());
+    EXPECT_FALSE(jobE.IsRunning() || jobF.IsRunning());
+}
+
+TEST_F(DriveJobThreaded, AStopWhileIdleIsClearedByTheNextArrival) {
+    CDriveJob job(kDriveE, &m_host);
+    job.Stop();
+    EXPECT_FALSE(job.IsRunning());
+    EXPECT_TRUE(m_host.Lines().empty());
+    job.Attach();
+    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    EXPECT_EQ(m_host.Texts(LogBasic).back(), L"Finished.");
+    EXPECT_EQ(m_disk.ReadFile("000/photo.jpg"), "picture");
+}
+
+TEST_F(DriveJobThreaded, NoDestinationStartsNoRun) {
+    CDriveJob job(kDriveE, &m_host);
+    m_host.makeDestination = [](int32_t) { return std::wstring(); };
+    job.Attach();
+    EXPECT_FALSE(job.IsRunning());
+    EXPECT_TRUE(job.WorkerHasEnded());
+    EXPECT_EQ(m_host.Texts(),
+              (std::vector<std::wstring>{
+                  L"drive attached",
+                  L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.",
+              }));
+    EXPECT_TRUE(m_host.Reports().empty());
+    // The next arrival with a destination copies.
+    m_host.makeDestination = [](int32_t) { return MakeNumberedFolder(false, L"D:\\"); };
+    job.Attach();
+    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    EXPECT_EQ(m_host.Texts(LogBasic).back(), L"Finished.");
+}
+
+TEST_F(DriveJobThreaded, ARemovalDuringARunOnlyLogs) {
+    CDriveJob job(kDriveE, &m_host);
+    RunHolder holder(1);
+    HoldRuns(holder);
+    job.Attach();
+    ASSERT_TRUE(holder.WaitHeld(1));
+    job.Detach();
+    EXPECT_FALSE(job.StopRequested());
+    holder.Release();
+    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    EXPECT_EQ(m_host.Texts(LogBasic),
+              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive detached", L"Finished."}));
+    EXPECT_EQ(m_host.Completions().size(), 1u);
+}
+
+TEST_F(DriveJobThreaded, ClearEmptiesTheHistoryWhileARunGoesOn) {
+    CDriveJob job(kDriveE, &m_host);
+    RunHolder holder(1);
+    HoldRuns(holder);
+    job.Attach();
+    ASSERT_TRUE(holder.WaitHeld(1));
+    job.ClearLog();
+    EXPECT_TRUE(job.History().empty());
+    holder.Release();
+    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    const CDriveJob::LogHistory history = job.History();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history.front().second, L"E:\\photo.jpg");
+    EXPECT_EQ(history.back().second, L"Finished.");
+    EXPECT_LE(static_cast<uint32_t>(history.back().first - history.front().first), 60000u);
+    // The host still saw every line.
+    EXPECT_EQ(m_host.Lines().size(), 4u);
+}
+
+TEST_F(DriveJobThreaded, TheWorkerHasEndedBeforeItsEndIsHandedBack) {
+    CDriveJob job(kDriveE, &m_host);
+    EXPECT_TRUE(job.WorkerHasEnded());
+    RunHolder holder(1);
+    HoldRuns(holder);
+    job.Attach();
+    ASSERT_TRUE(holder.WaitHeld(1));
+    EXPECT_FALSE(job.WorkerHasEnded());
+    holder.Release();
+    // What the dialog does on quit: pump until the worker made its last act, then join.
+    for (int i = 0; i < 6000 && !job.WorkerHasEnded(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(job.WorkerHasEnded());
+    EXPECT_TRUE(job.IsRunning()); // not released until its end is handed back
+    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    EXPECT_FALSE(job.IsRunning());
+}
+
+TEST_F(DriveJobThreaded, QuittingDropsARunThatWasWaiting) {
+    CDriveJob job(kDriveE, &m_host);
+    RunHolder holder(1);
+    HoldRuns(holder);
+    job.Attach();
+    ASSERT_TRUE(holder.WaitHeld(1));
+    job.Attach(); // a run is now wanted after this one
+    holder.Release();
+    job.StopAndJoin();
+    EXPECT_FALSE(job.IsRunning());
+    // The end the worker reported arrives after the join: it starts nothing.
+    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    EXPECT_FALSE(job.IsRunning());
+    EXPECT_EQ(m_host.Texts(LogBasic),
+              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached", L"Stopped."}));
+    EXPECT_FALSE(m_disk.Exists("001"));
+}
+
+TEST_F(DriveJobThreaded, DestroyingARunningJobStopsAndJoinsIt) {
+    auto job = std::make_unique<CDriveJob>(kDriveE, &m_host);
+    CDriveJob* jobPointer = job.get();
+    // The run waits at its start until the stop request arrives.
+    m_host.onLine = [jobPointer](const LoggedLine& line) {
+        if (line.text != L"Copying...")
+            return;
+        for (int i = 0; i < 6000 && !jobPointer->StopRequested(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    job->Attach();
+    job.reset();
+    EXPECT_EQ(m_host.Texts(LogBasic),
+              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
+    EXPECT_FALSE(m_disk.Exists("000/photo.jpg"));
+}
+
+TEST(DriveJob, SourceIsTheLetterAndAColon) {
+    RecordingHost host;
+    EXPECT_EQ(CDriveJob(0, &host).Source(), L"A:");
+    EXPECT_EQ(CDriveJob(kDriveE, &host).Source(), L"E:");
+    EXPECT_EQ(CDriveJob(25, &host).Source(), L"Z:");
+}
+
+TEST(DriveJob, LogKeepsTickAndTextInOrder) {
+    RecordingHost host;
+    CDriveJob job(kDriveE, &host);
+    job.Log(LogBasic, L"first");
+    job.Log(LogFiles, L"second");
+    const CDriveJob::LogHistory history = job.History();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history.front().second, L"first");
+    EXPECT_EQ(history.back().second, L"second");
+    EXPECT_LE(static_cast<uint32_t>(history.back().first - history.front().first), 1000u);
+    const std::vector<LoggedLine> lines = host.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].level, LogFiles);
+    EXPECT_EQ(lines[1].driveIndex, kDriveE);
+    job.ClearLog();
+    EXPECT_TRUE(job.History().empty());
+}
+
+} // namespace
