@@ -37,7 +37,7 @@ void InitFromWindow(GridLayout& layout, HWND dialog) {
     });
 }
 
-void UpdateWindow(GridLayout& layout, HWND dialog) {
+void ApplyToWindow(GridLayout& layout, HWND dialog) {
     if (!layout.UpdateLayout(ClientRect(dialog)))
         return;
     for (const GridPlacement& placement : layout.PlacementsToMove()) {

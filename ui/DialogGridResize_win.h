@@ -15,7 +15,7 @@ namespace grid_resize {
 void InitFromWindow(GridLayout& layout, HWND dialog);
 // Lays the controls out for the dialog's present client size and moves them: last control first,
 // no repainting per control, then one invalidation of the whole dialog with erase.
-void UpdateWindow(GridLayout& layout, HWND dialog);
+void ApplyToWindow(GridLayout& layout, HWND dialog);
 // Sets the minimum tracking size when both values are given (neither is -1).
 void ApplyMinTrackSize(MINMAXINFO* info, int32_t width, int32_t height);
 
@@ -33,7 +33,7 @@ public:
     }
 
     void InitLayout(HWND dialog) { grid_resize::InitFromWindow(m_gridLayout, dialog); }
-    void UpdateLayout(HWND dialog) { grid_resize::UpdateWindow(m_gridLayout, dialog); }
+    void UpdateLayout(HWND dialog) { grid_resize::ApplyToWindow(m_gridLayout, dialog); }
 
     // Handles WM_SIZE (every size type, minimising included) and WM_GETMINMAXINFO; both are consumed
     // with result 0. Returns false for every other message.
