@@ -102,9 +102,10 @@ class DriveList(HarvexTestCase):
                             ["devchange", "arrival", "C", "type=5"], ["devchange", "arrival", str(0xFC000000)],
                             ["devchange", "arrival", "C", "size=8"], ["devchange", "arrival", "C", "null"])
         for index, result in enumerate(results):
-            if index == 2:
-                # Wine marshals WM_DEVICECHANGE across processes for volume headers only; another
-                # device type never reaches the dialog, so its answer says nothing here.
+            if index in (2, 4):
+                # Wine marshals WM_DEVICECHANGE across processes only for whole volume headers;
+                # another device type or a short header never reaches the dialog (the native unit
+                # tests cover those), so Wine's answer says nothing here.
                 continue
             self.assertEqual(result.get("result"), 1, result)
         self.assertEqual(self.rows(app), before)
