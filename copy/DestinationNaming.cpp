@@ -5,6 +5,8 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+#include <string_view>
+
 namespace {
 
 const wchar_t kNoName[] = L"[no name]";
@@ -27,8 +29,38 @@ std::wstring DateTimeText(const platform::LocalTime& t) {
                             t.second, t.milliseconds);
 }
 
+// Separators, the characters no Windows file name may hold, and control characters.
 bool IsUnsafeLabelCharacter(wchar_t c) {
-    return c == L'\\' || c == L'/' || c == L':' || c < 0x20 || c == 0x7F;
+    return c < 0x20 || c == 0x7F || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+}
+
+// CON, NUL, COM1 and the like name devices, alone and before an extension ("NUL.txt").
+bool IsDeviceName(const std::wstring& label) {
+    std::wstring stem = platform::AsciiUpper(label.substr(0, label.find(L'.')));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+        if (stem == device)
+            return true;
+    }
+    const bool numbered = stem.size() == 4 && stem[3] >= L'1' && stem[3] <= L'9';
+    return numbered && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0);
+}
+
+// Windows drops trailing dots and blanks from a name, so a label of nothing else names the
+// "Copy to" folder itself (or, for "..", its parent).
+bool IsDotsAndBlanks(const std::wstring& label) {
+    return label.find_first_not_of(L". ") == std::wstring::npos;
+}
+
+// "D:", "D:\..." or "\\server\...": a "Copy to" text that does not hang on the process's current
+// folder or drive.
+bool IsAbsoluteFolder(const std::wstring& text) {
+    const bool drive = text.size() >= 2 && text[1] == L':' &&
+                       ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
+    if (drive)
+        return text.size() == 2 || text[2] == L'\\' || text[2] == L'/';
+    return text.size() > 2 && text[0] == L'\\' && text[1] == L'\\' && text[2] != L'\\';
 }
 
 } // namespace
@@ -67,7 +99,7 @@ std::wstring BasePath(const std::wstring& copyToText) {
 }
 
 std::wstring FolderNameOfLabel(const std::wstring& label) {
-    if (label.empty() || label.find_first_not_of(L'.') == std::wstring::npos)
+    if (IsDotsAndBlanks(label) || IsDeviceName(label))
         return kNoName;
     for (wchar_t c : label) {
         if (IsUnsafeLabelCharacter(c))
@@ -129,7 +161,8 @@ std::wstring MakeVolumeLabelFolder(const std::wstring& base, int32_t driveIndex,
 
 std::wstring MakeDestinationFolder(const std::wstring& copyToText, int32_t selectedIndex, int32_t driveIndex,
                                    NamingEnvironment& env) {
-    if (copyToText.empty())
+    // A relative text would put the copy below whatever folder the process happens to be in.
+    if (!IsAbsoluteFolder(copyToText))
         return std::wstring();
     const std::wstring base = BasePath(copyToText);
     switch (selectedIndex) {

@@ -33,7 +33,9 @@ NamingEnvironment& SystemNamingEnvironment();
 std::wstring BasePath(const std::wstring& copyToText);
 
 // The label a folder may be named after: "[no name]" for an empty label and for one that would not
-// name a single folder (a backslash, slash, colon or control character in it, or dots alone).
+// name a single folder inside "Copy to": a separator, a character that Windows forbids in names
+// (: * ? " < > |) or a control character in it, dots and blanks alone, or a device name (CON, NUL,
+// COM1 ...).
 std::wstring FolderNameOfLabel(const std::wstring& label);
 
 // base + "2024-03-07 14-05-09.042"; retries with a fresh clock reading while the name is taken.
@@ -49,6 +51,7 @@ std::wstring MakeVolumeLabelFolder(const std::wstring& base, int32_t driveIndex,
 
 // The destination of a run, from the "Copy to" text and the "Folder names:" selection: a folder
 // just made by the selected rule; the text itself when no rule is selected (selectedIndex outside
-// 0..3); an empty text when the "Copy to" text is empty or no folder could be made.
+// 0..3); an empty text when the "Copy to" text is empty or not absolute (a drive or a UNC path), or
+// when no folder could be made.
 std::wstring MakeDestinationFolder(const std::wstring& copyToText, int32_t selectedIndex, int32_t driveIndex,
                                    NamingEnvironment& env = SystemNamingEnvironment());

@@ -67,6 +67,33 @@ TEST(FolderNameOfLabel, UnsafeLabelsHaveNoName) {
         EXPECT_EQ(FolderNameOfLabel(label), L"[no name]") << platform::ToUtf8(label);
 }
 
+TEST(FolderNameOfLabel, LabelsThatWindowsCannotNameHaveNoName) {
+    // Characters no Windows name may hold: the folder could not be made under any number either.
+    for (const wchar_t* label : {L"A*B", L"what?", L"say \"hi\"", L"<tag>", L"pipe|", L"a:b"})
+        EXPECT_EQ(FolderNameOfLabel(label), L"[no name]") << platform::ToUtf8(label);
+    // Trailing dots and blanks are dropped by Windows: nothing would be left but "Copy to" itself.
+    for (const wchar_t* label : {L" ", L"   ", L". .", L" ..", L".. "})
+        EXPECT_EQ(FolderNameOfLabel(label), L"[no name]") << platform::ToUtf8(label);
+    // Device names, alone or before an extension, in any case.
+    for (const wchar_t* label : {L"CON", L"nul", L"Aux.txt", L"COM1", L"lpt9", L"PRN .x"})
+        EXPECT_EQ(FolderNameOfLabel(label), L"[no name]") << platform::ToUtf8(label);
+    for (const wchar_t* label :
+         {L"CONSOLE", L"COM0", L"COM10", L"LPT", L"NULL", L"Fotos 2024", L"\u00c9t\u00e9"})
+        EXPECT_EQ(FolderNameOfLabel(label), label) << platform::ToUtf8(label);
+}
+
+TEST_F(NamingTest, RelativeCopyToMakesNothing) {
+    for (const wchar_t* copyTo : {L"copies", L"\\copies", L"\\", L"D:copies", L"..\\up", L"\u0001"}) {
+        for (int32_t selected : {-1, 0, 1, 2, 3})
+            EXPECT_EQ(MakeDestinationFolder(copyTo, selected, 4, m_env), L"") << platform::ToUtf8(copyTo);
+    }
+    EXPECT_TRUE(m_env.creations.empty());
+    // A UNC path is absolute: its folder is asked for (this machine has no such server).
+    MakeDestinationFolder(L"\\\\server\\share", ThreeDigits, 4, m_env);
+    EXPECT_EQ(m_env.creations, (std::vector<std::wstring>{L"\\\\server\\share\\000"}));
+    EXPECT_EQ(MakeDestinationFolder(L"t:/dest", -1, 4, m_env), L"t:/dest");
+}
+
 TEST_F(NamingTest, EmptyCopyToMakesNothingWhateverTheRule) {
     for (int32_t selected : {-1, 0, 1, 2, 3, 4})
         EXPECT_EQ(MakeDestinationFolder(L"", selected, 4, m_env), L"") << selected;
