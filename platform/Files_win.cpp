@@ -59,15 +59,29 @@ FolderEntry EntryOf(const WIN32_FIND_DATAW& data) {
 struct ProgressAdapter {
     CopyProgressFn routine;
     void* context;
+    bool called = false;
 };
 
 DWORD CALLBACK OnCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred, LARGE_INTEGER,
                               LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
-    const auto* adapter = static_cast<const ProgressAdapter*>(data);
+    auto* adapter = static_cast<ProgressAdapter*>(data);
+    adapter->called = true;
     const bool cancel =
         adapter->routine(static_cast<uint64_t>(totalFileSize.QuadPart),
                          static_cast<uint64_t>(totalBytesTransferred.QuadPart), adapter->context);
     return cancel ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
+// Wine's CopyFileExW never calls the routine; the copy's size is reported once at the end then,
+// so that the bytes count toward the run's progress as they do on Windows.
+void ReportWholeFileIfSilent(const ProgressAdapter& adapter, const std::wstring& destination) {
+    if (adapter.called || adapter.routine == nullptr)
+        return;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(destination.c_str(), GetFileExInfoStandard, &data))
+        return;
+    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    adapter.routine(size, size, adapter.context);
 }
 
 bool SameState(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
@@ -214,8 +228,10 @@ ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& d
     // The flag is only read, by CopyFileExW, which wants a BOOL* all the same.
     auto* cancelFlag = reinterpret_cast<BOOL*>(const_cast<std::atomic<int32_t>*>(cancel));
     if (CopyFileExW(from.c_str(), to.c_str(), progress != nullptr ? &OnCopyProgress : nullptr, &adapter,
-                    cancelFlag, COPY_FILE_ALLOW_DECRYPTED_DESTINATION))
+                    cancelFlag, COPY_FILE_ALLOW_DECRYPTED_DESTINATION)) {
+        ReportWholeFileIfSilent(adapter, to);
         return kSuccess;
+    }
     const ErrorCode error = LastError();
     RemoveFailedCopy(to, existedBefore, before);
     return error;
