@@ -338,3 +338,19 @@ TEST_F(TreeWalkThreaded, AMissingVolumeEndsWithAnError) {
 }
 
 } // namespace
+
+namespace {
+
+// A link back to its own folder is walked like a folder until the system's limit on links in one
+// path ends it; the run still ends.
+TEST_F(TreeWalkThreaded, ALinkLoopEndsAtTheSystemLimit) {
+    m_card.MakeFolder("a");
+    m_card.WriteFile("a/x", "x");
+    ASSERT_EQ(::symlink(".", m_card.At("a/self").c_str()), 0);
+    RunCopy();
+    const std::vector<std::wstring> basic = Texts(LogBasic);
+    EXPECT_EQ(basic.back().rfind(L"Finished with ", 0), 0u) << platform::ToUtf8(basic.back());
+    EXPECT_EQ(m_disk.ReadFile("000/a/self/self/x"), "x");
+}
+
+} // namespace
