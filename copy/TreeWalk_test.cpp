@@ -337,10 +337,6 @@ TEST_F(TreeWalkThreaded, AMissingVolumeEndsWithAnError) {
     EXPECT_EQ(job.TotalBytes(), 0u);
 }
 
-} // namespace
-
-namespace {
-
 // A link back to its own folder is walked like a folder until the system's limit on links in one
 // path ends it; the run still ends.
 TEST_F(TreeWalkThreaded, ALinkLoopEndsAtTheSystemLimit) {
