@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "settings/OptionsDialog_win.h"
 #include "settings/Settings.h"
+#include "ui/AboutDlg_win.h"
 
 #include <commctrl.h>
 #include <dbt.h>
@@ -22,6 +23,11 @@ constexpr UINT kReportsQueuedMessage = WM_APP + 1;
 constexpr DWORD kQuitWaitMs = 5000;
 
 constexpr int kCopyToReadChars = 10240;
+
+// The program's own pages. Harvex has no web site yet: these reserved addresses stand in for it
+// until one exists, so no one else's page is ever opened.
+constexpr wchar_t kHomePageAddress[] = L"https://harvex.invalid/help";
+constexpr wchar_t kDonationPageAddress[] = L"https://harvex.invalid/donate";
 
 const wchar_t* const kFolderNameItems[] = {
     L"Date/time (yyyy-mm-dd hh-mm-ss.mss)",
@@ -160,6 +166,12 @@ bool CMainDlg::HandleCommand(int id) {
     case ID_TRAY_OPEN:
         ShowWindow(m_hwnd, SW_SHOWNORMAL);
         return true;
+    case ID_TRAY_CHECK_FOR_UPDATES:
+        m_homeLink.OpenTarget();
+        return true;
+    case ID_TRAY_DONATE:
+        m_donateLink.OpenTarget();
+        return true;
     case ID_TRAY_QUIT:
         m_quitRequested = true;
         PostQuitMessage(0);
@@ -204,6 +216,11 @@ BOOL CMainDlg::OnInitDialog() {
 
     FillCombos(settings.folderName, settings.logLevel);
     m_driveList.InsertDriveColumn();
+
+    m_donateLink.AttachToStatic(GetDlgItem(m_hwnd, IDC_DONATE_LINK));
+    m_donateLink.SetTarget(kDonationPageAddress);
+    m_homeLink.AttachToStatic(GetDlgItem(m_hwnd, IDC_HELP_LINK));
+    m_homeLink.SetTarget(kHomePageAddress);
 
     // Drives present now are listed but not copied: copies start only on later arrivals.
     m_driveMonitor.RefreshDrives();
@@ -358,7 +375,10 @@ void CMainDlg::OnOptions() {
     m_beepBySpeaker = options.m_beepBySpeaker;
 }
 
-void CMainDlg::OnAbout() {}
+void CMainDlg::OnAbout() {
+    CAboutDlg about;
+    about.DoModal(GetActiveWindow());
+}
 
 void CMainDlg::ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) {
     if (m_reports)

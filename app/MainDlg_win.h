@@ -11,6 +11,7 @@
 #include "platform/Registry.h"
 #include "settings/DialogPositionRegSaver_win.h"
 #include "ui/DialogGridResize_win.h"
+#include "ui/HyperLink_win.h"
 
 #include <windows.h>
 
@@ -70,6 +71,8 @@ private:
     HWND m_folderNamesCombo = nullptr;
     HWND m_logLevelCombo = nullptr;
     HWND m_progressBar = nullptr;
+    CHyperLink m_donateLink;
+    CHyperLink m_homeLink;
     LogBox m_logEdit;
     platform::RegKey m_settingsKey;
     UINT m_taskbarCreatedMessage = 0;

@@ -2,7 +2,7 @@
 
 import unittest
 
-from harness import HarvexTestCase, compare_trees
+from harness import HarvexTestCase, Volume, compare_trees
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
 CARD = {
@@ -16,8 +16,12 @@ CARD = {
 
 
 class CopyOnArrival(HarvexTestCase):
+    def fresh_volume(self, letter, drive_type, label=None, entries=None):
+        """A volume folder of this test alone, so tests sharing a prefix do not see each other's files."""
+        return Volume(self.prefix, letter, drive_type, label, entries, name=f"{self._testMethodName}-{letter}")
+
     def start_with(self, folder_name=1, log_level=0):
-        self.dest = self.prefix.drive_c / "copies"
+        self.dest = self.prefix.drive_c / f"copies-{self._testMethodName}"
         self.dest.mkdir(exist_ok=True)
         self.prefix.reg_set(KEY, "Save to", "sz", self.prefix.windows_path(self.dest))
         self.prefix.reg_set(KEY, "Folder name", "dword", folder_name)
@@ -36,7 +40,7 @@ class CopyOnArrival(HarvexTestCase):
 
     def test_arrival_copies_the_whole_tree_into_a_numbered_folder(self):
         app = self.start_with(folder_name=1, log_level=0)
-        card = self.volume("Q", 2, label="CARD", entries=CARD)
+        card = self.fresh_volume("Q", 2, label="CARD", entries=CARD)
         self.arrive(app, card)
         self.wait_complete(app)
         self.assertEqual(app.text(1016), "Complete.")
@@ -53,7 +57,7 @@ class CopyOnArrival(HarvexTestCase):
 
     def test_volume_label_names_the_folder_and_files_are_logged_at_level_two(self):
         app = self.start_with(folder_name=3, log_level=2)
-        card = self.volume("R", 2, label="HOLIDAY", entries=CARD)
+        card = self.fresh_volume("R", 2, label="HOLIDAY", entries=CARD)
         self.arrive(app, card)
         self.wait_complete(app)
         self.assertEqual(compare_trees(card.folder, self.dest / "HOLIDAY"), [])

@@ -2,7 +2,7 @@
 
 import unittest
 
-from harness import HarvexTestCase
+from harness import HarvexTestCase, Volume
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
 DRIVES = KEY + r"\Drives"
@@ -21,6 +21,10 @@ def dword(value):
 
 
 class DriveList(HarvexTestCase):
+    def fresh_volume(self, letter, drive_type, label=None, entries=None):
+        """A volume folder of this test alone, so tests sharing a prefix do not see each other's files."""
+        return Volume(self.prefix, letter, drive_type, label, entries, name=f"{self._testMethodName}-{letter}")
+
     def rows(self, app):
         return [(r["text"], r["lparam"], r["check"]) for r in app.rows()]
 
@@ -43,8 +47,8 @@ class DriveList(HarvexTestCase):
 
     def test_arrival_and_removal_update_rows_and_records(self):
         app = self.start_harvex()
-        stick = self.volume("Q", 2, label="STICK", entries={"a.txt": "a"})
-        fixed = self.volume("R", 3, label="DATA", entries={"b.txt": "b"})
+        stick = self.fresh_volume("Q", 2, label="STICK", entries={"a.txt": "a"})
+        fixed = self.fresh_volume("R", 3, label="DATA", entries={"b.txt": "b"})
         stick.insert()
         fixed.insert()
         app.probe1("devchange", "arrival", "QR")
@@ -78,7 +82,7 @@ class DriveList(HarvexTestCase):
         self.assertEqual(self.record("C"), {"Seen": 1, "Managed": 1, "Last type": 3})
 
         # A fixed drive seen for the first time now takes the ticked policy.
-        disk = self.volume("S", 3, label="DISK")
+        disk = self.fresh_volume("S", 3, label="DISK")
         disk.insert()
         app.probe1("devchange", "arrival", "S")
         self.assertIn(("S:\\ [FIXED]", 18, 2), self.rows(app))
@@ -90,7 +94,7 @@ class DriveList(HarvexTestCase):
         self.assertEqual(app.quit(), 0)
         app = self.start_harvex()
         self.assertIn(("New removable drives", -2, 1), self.rows(app))
-        stick = self.volume("T", 2, label="NEW")
+        stick = self.fresh_volume("T", 2, label="NEW")
         stick.insert()
         app.probe1("devchange", "arrival", "T")
         self.assertIn(("T:\\ [REMOVABLE]", 19, 1), self.rows(app))
