@@ -24,10 +24,24 @@ class CountingResult(unittest.TextTestResult):
     def __init__(self, *args, **kwargs):
         super().__init__(*args, **kwargs)
         self.passed = 0
+        self.durations = []
+        self._started = None
+
+    def startTest(self, test):
+        self._started = time.monotonic()
+        super().startTest(test)
+
+    def stopTest(self, test):
+        super().stopTest(test)
+        self.durations.append((time.monotonic() - self._started, test.id()))
 
     def addSuccess(self, test):
         super().addSuccess(test)
         self.passed += 1
+
+    def print_slowest(self, count):
+        for seconds, name in sorted(self.durations, reverse=True)[:count]:
+            self.stream.writeln(f"{seconds:6.1f} s  {name}")
 
 
 def load(names, patterns):
@@ -46,6 +60,7 @@ def stop_on_signal(signum, frame):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("-v", "--verbose", action="store_true", help="one line per test")
+    parser.add_argument("--slowest", type=int, default=5, metavar="N", help="list the N slowest tests")
     parser.add_argument("-k", dest="patterns", action="append", default=[], help="only tests matching")
     parser.add_argument("names", nargs="*")
     options = parser.parse_args()
@@ -70,6 +85,9 @@ def main():
     summary = f"{passed} passed, {failed} failed"
     if skipped:
         summary += f", {skipped} skipped"
+    if result and options.slowest:
+        print("slowest tests (set-up of the class not included):")
+        result.print_slowest(options.slowest)
     print(f"e2e: {time.monotonic() - started:.1f} s")
     print(summary, flush=True)
     return 1 if failed or result is None else 0

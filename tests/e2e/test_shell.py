@@ -174,6 +174,24 @@ class HideAndShow(HarvexTestCase):
         self.assertEqual(app.quit(), 0)
         self.assertEqual(self.prefix.reg_value(SETTINGS_KEY, "Log level")["dword"], 2)
 
+    def open_tray_menu(self, app):
+        app.probe(["tray", "rbuttonup"], ["wait-class", "#32768", 5000])
+
+    def test_tray_menu_open_shows_the_hidden_dialog(self):
+        app = self.start_harvex()
+        app.probe(["command", 2], ["wait-state", "visible", 0, 5000])
+        self.open_tray_menu(app)
+        app.probe(["key", "down"], ["key", "enter"], ["wait-state", "visible", 1, 5000])
+        self.assertTrue(app.is_running())
+
+    def test_tray_menu_quit_while_hidden_stores_the_settings_and_ends(self):
+        app = self.start_harvex()
+        app.probe(["combo-select", FOLDER_NAMES, 1], ["command", 2], ["wait-state", "visible", 0, 5000])
+        self.open_tray_menu(app)
+        app.probe(["key", "up"], ["key", "enter"])  # up from no selection: the last item, "Quit"
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertEqual(self.prefix.reg_value(SETTINGS_KEY, "Folder name")["dword"], 1)
+
     def test_double_click_on_the_tray_icon_shows_the_hidden_dialog(self):
         app = self.start_harvex()
         app.probe(["command", 2], ["wait-state", "visible", 0, 5000])

@@ -239,12 +239,15 @@ Status Close(Context& context, const Args&, JsonObject&) {
     return Status::Ok();
 }
 
-Status Sync(Context& context, const Args&, JsonObject&) {
+Status Sync(Context& context, const Args& args, JsonObject&) {
     HWND window = nullptr;
     if (Status status = ResolveTarget(context, window); !status.ok)
         return status;
-    if (!SendTimed(context, window, WM_NULL, 0, 0))
-        return Status::Fail(L"no answer to WM_NULL within %u ms", context.messageTimeoutMs);
+    const int64_t count = std::max<int64_t>(1, args.NumberOr(0, 1));
+    for (int64_t i = 0; i < count; ++i) {
+        if (!SendTimed(context, window, WM_NULL, 0, 0))
+            return Status::Fail(L"no answer to WM_NULL within %u ms", context.messageTimeoutMs);
+    }
     return Status::Ok();
 }
 
@@ -310,7 +313,11 @@ void AddWindowCommands(std::vector<Command>& commands) {
             {"move", "X Y W H: move and size the target (screen coordinates)", Move},
             {"syscommand", "close|minimize|maximize|restore|N: post WM_SYSCOMMAND", SysCommand},
             {"close", ": post WM_CLOSE", Close},
-            {"sync", ": one WM_NULL round trip (the target's thread has emptied its queue)", Sync},
+            {"sync",
+             "[N]: N WM_NULL round trips. A sent message is handled when the target's thread next looks "
+             "at its queue, before posted ones: after two round trips a dialog's modal loop has seen its "
+             "queue empty once (Wine shows the dialog again then)",
+             Sync},
             {"ping", "[N]: N WM_NULL round trips with their times in microseconds", Ping},
             {"sleep", "MS", SleepCommand},
             {"set-timeout", "MS: time limit of each sent message (default 5000)", SetTimeout},
