@@ -1,0 +1,94 @@
+#include "settings/Settings.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+using platform::RegKey;
+using platform::RegType;
+namespace posix = platform::posix;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { posix::ResetRegistry(); }
+    RegKey OpenSettingsKey() { return RegKey::Create(kSettingsKeyPath, kSettingsKeyClass); }
+    static std::wstring Documents() { return L"C:\\Users\\me\\Documents"; }
+};
+
+std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> list) { return std::vector<uint8_t>(list); }
+
+TEST_F(SettingsTest, FirstStartCreatesTheKeyWithItsClassAndGivesDefaults) {
+    RegKey key = OpenSettingsKey();
+    EXPECT_TRUE(posix::KeyExists(L"SOFTWARE\\Quenby"));
+    EXPECT_EQ(posix::KeyClass(kSettingsKeyPath), L"DWORD");
+    Settings s = LoadSettings(key, Documents);
+    EXPECT_EQ(s.folderName, 0);
+    EXPECT_EQ(s.logLevel, 0);
+    EXPECT_EQ(s.ejectCdRom + s.showPopup + s.beep + s.beepBySpeaker, 0);
+    EXPECT_EQ(s.saveTo, Documents());
+    RegType type;
+    std::vector<uint8_t> data;
+    EXPECT_FALSE(posix::ReadValue(kSettingsKeyPath, L"Save to", type, data)) << "nothing is written before quit";
+}
+
+TEST_F(SettingsTest, StoreWritesAllSevenValuesWithTheirTypes) {
+    RegKey key = OpenSettingsKey();
+    Settings s;
+    s.folderName = -1;
+    s.logLevel = 2;
+    s.beep = 1;
+    s.saveTo = L"D:\\Cards";
+    StoreSettings(key, s);
+    RegType type;
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(posix::ReadValue(kSettingsKeyPath, L"Folder name", type, data));
+    EXPECT_EQ(type, RegType::Dword);
+    EXPECT_EQ(data, Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
+    for (const wchar_t* name : {L"Log level", L"Eject CD-ROM", L"Show popup", L"Beep", L"Beep by speaker"}) {
+        ASSERT_TRUE(posix::ReadValue(kSettingsKeyPath, name, type, data)) << platform::ToUtf8(name);
+        EXPECT_EQ(type, RegType::Dword);
+        EXPECT_EQ(data.size(), 4u);
+    }
+    ASSERT_TRUE(posix::ReadValue(kSettingsKeyPath, L"Save to", type, data));
+    EXPECT_EQ(type, RegType::String);
+    EXPECT_EQ(data.size(), (8u + 1u) * 2u) << "the terminator is part of the value";
+
+    Settings back = LoadSettings(key, Documents);
+    EXPECT_EQ(back.folderName, -1);
+    EXPECT_EQ(back.logLevel, 2);
+    EXPECT_EQ(back.beep, 1);
+    EXPECT_EQ(back.saveTo, L"D:\\Cards");
+}
+
+TEST_F(SettingsTest, BadSizesFallBackToDefaults) {
+    RegKey key = OpenSettingsKey();
+    posix::WriteValue(kSettingsKeyPath, L"Log level", RegType::Qword, Bytes({2, 0, 0, 0, 0, 0, 0, 0}));
+    posix::WriteValue(kSettingsKeyPath, L"Beep", RegType::String, Bytes({1, 0, 0, 0}));
+    posix::WriteValue(kSettingsKeyPath, L"Save to", RegType::String, std::vector<uint8_t>(261 * 2, 'a'));
+    Settings s = LoadSettings(key, Documents);
+    EXPECT_EQ(s.logLevel, 0) << "an eight-byte value does not fit the four-byte read";
+    EXPECT_EQ(s.beep, 1) << "four bytes count as a number whatever their type";
+    EXPECT_EQ(s.saveTo, Documents()) << "a text longer than 259 characters cannot be read";
+}
+
+TEST_F(SettingsTest, StoredEmptySaveToStaysEmpty) {
+    RegKey key = OpenSettingsKey();
+    key.SetString(L"Save to", L"");
+    EXPECT_EQ(LoadSettings(key, Documents).saveTo, L"");
+}
+
+TEST_F(SettingsTest, UnopenedKeyGivesDefaultsAndIgnoresWrites) {
+    posix::SetRegistryBroken(true);
+    RegKey key = OpenSettingsKey();
+    EXPECT_FALSE(key.IsOpen());
+    Settings s;
+    s.beep = 1;
+    StoreSettings(key, s);
+    Settings back = LoadSettings(key, [] { return std::wstring(); });
+    EXPECT_EQ(back.beep, 0);
+    EXPECT_EQ(back.saveTo, L"");
+    posix::SetRegistryBroken(false);
+}
+
+} // namespace
