@@ -43,7 +43,7 @@ DESKTOP = "1024x740"
 # Files Wine never rewrites: hard-linked into each prefix copy instead of copied (about 680 MB).
 _LINKABLE_SUFFIXES = {
     ".dll", ".exe", ".sys", ".drv", ".nls", ".ocx", ".acm", ".cpl", ".tlb", ".ax", ".ds", ".com",
-    ".msstyles", ".ttf", ".ttc", ".fon", ".dat", ".mui", ".manifest", ".ime", ".tsp", ".vxd", ".mof",
+    ".msstyles", ".ttf", ".ttc", ".fon", ".mui", ".manifest", ".ime", ".tsp", ".vxd", ".mof",
 }
 
 WINDOWS_DIR = "C:\\e2e"
@@ -216,7 +216,7 @@ class PrefixTemplate:
         with open(CACHE_DIR / "template.lock", "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
             expected = self.expected_stamp()
-            if self.stamp.exists() and self.stamp.read_text() == expected:
+            if self.stamp.exists() and self.stamp.read_text() == expected and not self._changed_since_made():
                 return
             log("making the template prefix (once)")
             shutil.rmtree(self.path, ignore_errors=True)
@@ -227,6 +227,17 @@ class PrefixTemplate:
                 building.rename(self.path)
             finally:
                 shutil.rmtree(building, ignore_errors=True)
+
+    def _changed_since_made(self):
+        """Copies share the large files with the template through hard links; a file written in
+        place through a copy would show here as newer than the template's stamp."""
+        made = self.stamp.stat().st_mtime
+        for current, _, files in os.walk(self.path):
+            for name in files:
+                if os.lstat(os.path.join(current, name)).st_mtime > made + 1:
+                    log(f"template file changed since it was made: {os.path.join(current, name)}")
+                    return True
+        return False
 
     @staticmethod
     def _make(path):

@@ -21,8 +21,11 @@ import harness  # noqa: E402
 
 
 class CountingResult(unittest.TextTestResult):
+    latest = None  # kept so that an interrupted run still reports what it did
+
     def __init__(self, *args, **kwargs):
         super().__init__(*args, **kwargs)
+        CountingResult.latest = self
         self.passed = 0
         self.durations = []
         self._started = None
@@ -72,13 +75,15 @@ def main():
     runner = unittest.TextTestRunner(stream=sys.stdout, verbosity=2 if options.verbose else 1,
                                      resultclass=CountingResult)
     started = time.monotonic()
-    result = None
+    interrupted = False
     try:
-        result = runner.run(suite)
+        runner.run(suite)
     except KeyboardInterrupt as interrupt:
+        interrupted = True
         print(f"\ninterrupted: {interrupt}", flush=True)
     finally:
         harness.Session.shutdown()
+    result = CountingResult.latest
     passed = result.passed if result else 0
     skipped = len(result.skipped) if result else 0
     failed = total - passed - skipped  # tests whose class could not be set up count as failed
@@ -90,7 +95,7 @@ def main():
         result.print_slowest(options.slowest)
     print(f"e2e: {time.monotonic() - started:.1f} s")
     print(summary, flush=True)
-    return 1 if failed or result is None else 0
+    return 1 if failed or interrupted or result is None else 0
 
 
 if __name__ == "__main__":
