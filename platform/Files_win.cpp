@@ -104,6 +104,19 @@ void RemoveFailedCopy(const std::wstring& path, bool existedBefore, const WIN32_
     DeleteFileW(path.c_str());
 }
 
+uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Wine's CopyFileExW takes a failed read for the end of the file and reports success with a short
+// copy (a bad sector, a stick pulled mid-file). A copy shorter than its source is a failed one.
+bool CameShort(const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA& source) {
+    WIN32_FILE_ATTRIBUTE_DATA copy{};
+    if (!GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copy))
+        return true;
+    return SizeOf(copy) < SizeOf(source);
+}
+
 } // namespace
 
 FolderListing::~FolderListing() {
@@ -224,11 +237,18 @@ ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& d
     const std::wstring to = LongPathForm(destination);
     WIN32_FILE_ATTRIBUTE_DATA before{};
     const bool existedBefore = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
+    WIN32_FILE_ATTRIBUTE_DATA sourceData{};
+    const bool sourceKnown = GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &sourceData) != 0;
     ProgressAdapter adapter{progress, context};
     // The flag is only read, by CopyFileExW, which wants a BOOL* all the same.
     auto* cancelFlag = reinterpret_cast<BOOL*>(const_cast<std::atomic<int32_t>*>(cancel));
     if (CopyFileExW(from.c_str(), to.c_str(), progress != nullptr ? &OnCopyProgress : nullptr, &adapter,
                     cancelFlag, COPY_FILE_ALLOW_DECRYPTED_DESTINATION)) {
+        if (sourceKnown && CameShort(to, sourceData)) {
+            // The short file is this copy's own work, whatever stood there before.
+            RemoveFailedCopy(to, false, before);
+            return kErrorReadFault;
+        }
         ReportWholeFileIfSilent(adapter, to);
         return kSuccess;
     }
