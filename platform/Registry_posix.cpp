@@ -46,19 +46,6 @@ Key* FindKey(Store& store, std::wstring_view path) {
 
 } // namespace
 
-RegKey::~RegKey() { Close(); }
-
-RegKey::RegKey(RegKey&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        other.m_handle = nullptr;
-    }
-    return *this;
-}
-
 void RegKey::Close() { m_handle = nullptr; }
 
 RegKey RegKey::Create(std::wstring_view path, const wchar_t* className) {

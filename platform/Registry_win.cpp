@@ -4,19 +4,6 @@
 
 namespace platform {
 
-RegKey::~RegKey() { Close(); }
-
-RegKey::RegKey(RegKey&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
-
-RegKey& RegKey::operator=(RegKey&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        other.m_handle = nullptr;
-    }
-    return *this;
-}
-
 void RegKey::Close() {
     if (m_handle)
         RegCloseKey(static_cast<HKEY>(m_handle));
