@@ -92,5 +92,6 @@ void AddDeviceCommands(std::vector<Command>& commands);
 void AddRegistryCommands(std::vector<Command>& commands);
 void AddInputCommands(std::vector<Command>& commands);
 void AddSystemCommands(std::vector<Command>& commands);
+void AddUiCommands(std::vector<Command>& commands);
 
 } // namespace probe

@@ -28,6 +28,7 @@ std::vector<Command> AllCommands() {
     probe::AddRegistryCommands(commands);
     probe::AddInputCommands(commands);
     probe::AddSystemCommands(commands);
+    probe::AddUiCommands(commands);
     return commands;
 }
 
