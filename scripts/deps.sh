@@ -17,6 +17,8 @@ have python3 || need+=(python3)
 have import || need+=(imagemagick)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev googletest)
 [ -f /usr/lib/x86_64-linux-gnu/libtsan.so.2 ] || [ -f /usr/lib/gcc/x86_64-linux-gnu/12/libtsan.so ] || need+=(libtsan2)
+# The fault suite: exFAT sticks through FUSE, and a FUSE view that fails chosen entries.
+{ have mount.exfat-fuse && have mkfs.exfat && have fusermount3 && [ -f /usr/lib/python3/dist-packages/fusepy.py ]; } || need+=(exfatprogs exfat-fuse fuse3 python3-fusepy)
 
 if [ ${#need[@]} -gt 0 ]; then
     echo "Installing: ${need[*]}"
