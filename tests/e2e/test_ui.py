@@ -305,6 +305,18 @@ class ResizeLayout(UiTestCase):
         self.assert_layout(initial, client0, controls)
 
 
+    def test_minimising_and_restoring_keeps_the_layout(self):
+        app = self.start_harvex()
+        outer, client0, initial = self.template(app)
+        _, grown = self.resize(app, outer, outer["width"] + 70, outer["height"] + 30)
+        restored = app.probe(["syscommand", "minimize"], ["wait-state", "iconic", 1, 5000],
+                             ["syscommand", "restore"], ["wait-state", "iconic", 0, 5000], ["sync"],
+                             ["controls"])[5]
+        self.assertEqual(restored["client"], grown["client"])
+        self.assertEqual(all_edges(ui.rectangles(restored)), all_edges(ui.rectangles(grown)))
+        self.assert_layout(initial, client0, restored)
+
+
 # --- Placement ------------------------------------------------------------------------------
 
 def placement_record(show, normal, flags=0):
@@ -365,6 +377,18 @@ class Placement(UiTestCase):
         window = again.probe(["sync", 2], ["window"])[1]
         self.assertFalse(window["iconic"] or window["zoomed"])
         self.assertEqual(window["rect"], rect)
+
+    def test_minimised_after_maximised_starts_maximised(self):
+        app = self.start_harvex()
+        app.probe(["syscommand", "maximize"], ["wait-state", "zoomed", 1, 5000],
+                  ["syscommand", "minimize"], ["wait-state", "iconic", 1, 5000])
+        app.probe1("command", QUIT)
+        self.assertEqual(app.wait_exit(), 0)
+        fields = placement_fields(self.stored_placement())
+        self.assertEqual((fields[1] & 2, fields[2]), (2, 2), "minimised, to be restored maximised")
+        again = self.start_harvex()
+        window = again.probe(["wait-state", "zoomed", 1, 5000], ["sleep", 500], ["window"])[2]
+        self.assertTrue(window["zoomed"] and not window["iconic"])
 
     def test_a_placement_of_40_or_48_bytes_is_ignored(self):
         app = self.start_harvex()
