@@ -19,8 +19,8 @@ namespace {
 
 // Posted (never sent) when the report queue goes from empty to non-empty.
 constexpr UINT kReportsQueuedMessage = WM_APP + 1;
-// How long quitting waits for running copies to stop before the process ends them.
-constexpr DWORD kQuitWaitMs = 5000;
+// How long quitting waits at most for running copies to stop before the process ends them.
+constexpr DWORD kQuitWaitMs = 120000;
 
 constexpr int kCopyToReadChars = 10240;
 
@@ -255,8 +255,6 @@ void CMainDlg::FillCombos(int32_t folderName, int32_t logLevel) {
 }
 
 void CMainDlg::OnDestroy() {
-    StopJobsForQuit();
-
     Settings settings;
     settings.folderName = ComboSelection(m_folderNamesCombo);
     settings.logLevel = ComboSelection(m_logLevelCombo);
@@ -271,16 +269,31 @@ void CMainDlg::OnDestroy() {
 
     m_trayIcon.Remove();
     m_trayMenu.Destroy();
+
+    // The program is gone for the user from here on; what is left is ending the copies cleanly.
+    ShowWindow(m_hwnd, SW_HIDE);
+    StopJobsForQuit();
+}
+
+bool CMainDlg::CopiesStillRunning() {
+    for (int32_t i = 0; i < kDriveCount; ++i) {
+        // A worker held by its completion message box has nothing left to write.
+        if (!m_jobs.Job(i).WorkerHasEnded() && !m_inCompletionActions[static_cast<size_t>(i)])
+            return true;
+    }
+    return false;
 }
 
 void CMainDlg::StopJobsForQuit() {
     m_closing = true;
     m_jobs.StopAll();
-    // Workers end within one file chunk. Messages keep flowing meanwhile: a worker's completion
-    // message box is owned by this dialog and talks to it.
+    // On Windows a copy ends within one chunk of its file. Wine's file copy ignores the stop
+    // request, so there the file in progress is finished rather than left half written; only a
+    // copy that hangs for good is given up on. Messages keep flowing meanwhile: a worker's
+    // completion message box is owned by this dialog and talks to it.
     DWORD start = GetTickCount();
     bool quitSeen = false;
-    while (!m_jobs.AllWorkersEnded() && GetTickCount() - start < kQuitWaitMs) {
+    while (CopiesStillRunning() && GetTickCount() - start < kQuitWaitMs) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -402,6 +415,7 @@ std::wstring CMainDlg::MakeDestinationFolder(int32_t driveIndex) {
 }
 
 void CMainDlg::RunCompletionActions(int32_t driveIndex) {
+    m_inCompletionActions[static_cast<size_t>(driveIndex)] = true;
     std::wstring root = L"A:\\";
     root[0] = static_cast<wchar_t>(L'A' + driveIndex);
     std::wstring devicePath = L"\\\\.\\A:";
@@ -417,4 +431,5 @@ void CMainDlg::RunCompletionActions(int32_t driveIndex) {
     if (plan.popup)
         MessageBoxW(m_hwnd, CompletionPopupText(driveIndex).c_str(), L"Harvex",
                     MB_SYSTEMMODAL | MB_ICONINFORMATION);
+    m_inCompletionActions[static_cast<size_t>(driveIndex)] = false;
 }

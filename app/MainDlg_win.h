@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -56,6 +57,7 @@ private:
     void OnOptions();
     void OnAbout();
     void StopJobsForQuit();
+    bool CopiesStillRunning();
 
     void FillCombos(int32_t folderName, int32_t logLevel);
     void SetUpDriveList();
@@ -87,5 +89,6 @@ private:
     DriveJobTable m_jobs;
     DriveListView m_driveList;
     DriveMonitor m_driveMonitor;
+    std::array<std::atomic<bool>, kDriveCount> m_inCompletionActions{};
     bool m_closing = false; // OnDestroy has begun: no job starts and no report is shown
 };

@@ -444,7 +444,7 @@ class FaultsManyAndChurn(FaultCase):
         self.assertLess(rss - rest_rss, 32 * 1024)
         self.assertEqual(app.quit(), 0)
 
-    def quit_during_copies(self, big):
+    def quit_during_copies(self, big, most_seconds):
         """Quit while two drives copy, the slow one in the middle of a file of big bytes."""
         backing, slow = self.slow_volume("quitslow", 20)
         # Last in the listing: in progress when Quit comes.
@@ -462,13 +462,13 @@ class FaultsManyAndChurn(FaultCase):
         started = time.monotonic()
         in_progress = (copies / "QUITSLOW" / "zz big[slow].bin").stat().st_size
         app.probe1("click", 40002)
-        code = app.wait_exit(timeout=30)
+        code = app.wait_exit(timeout=most_seconds + 30)
         took = time.monotonic() - started
         print(f"\n[quit] ended {took:.1f} s after Quit (big file at {in_progress} of {big} bytes then), "
               f"exit code {code}")
         self.assertLess(in_progress, big, "the big file was done before Quit: nothing was tested")
         self.assertEqual(code, 0)
-        self.assertLess(took, 8.0)
+        self.assertLess(took, most_seconds)
         self.assertEqual(self.prefix.reg_value(KEY, "Log level")["dword"], 1)
         self.assertEqual(self.prefix.reg_value(KEY, "Save to")["string"], self.prefix.windows_path(copies))
         for name, root in (("QUITSLOW", backing), ("FAST", fast.folder)):
@@ -476,14 +476,13 @@ class FaultsManyAndChurn(FaultCase):
             self.assertEqual(audit.corrupt + audit.extra, [], f"{name}: {audit.summary()}")
 
     def test_quit_during_copies(self):
-        # The file in progress ends within the quit's wait of 5 s.
-        self.quit_during_copies(2 * MB)
+        # The file in progress ends within a few seconds.
+        self.quit_during_copies(2 * MB, 8.0)
 
-    @unittest.skipUnless(os.environ.get("FAULTS_KNOWN_DEFECTS"),
-                         "known defect under Wine: a file still copying when the quit's 5 s wait ends is left "
-                         "partly written (Wine's CopyFileExW ignores the cancel flag); see docs/reliability.md")
     def test_quit_during_a_long_file_leaves_no_partial_file(self):
-        self.quit_during_copies(16 * MB)
+        # Wine's file copy cannot be cancelled: the quit lets the file in progress finish (the window
+        # and the tray icon are gone meanwhile) rather than leave it half written. About 20 s here.
+        self.quit_during_copies(6 * MB, 60.0)
 
 
 class FaultsStoredSettings(FaultCase):
