@@ -1,0 +1,849 @@
+#!/usr/bin/env python3
+"""Copy speed of Harvex, measured side by side with the tools a person would copy with.
+
+Run through bench/run.sh, which builds the programs, installs rsync and gnuplot, and runs this
+script in a private mount namespace (every tmpfs it mounts goes away with it).
+
+    bench.py [--quick] [--scale F] [--runs N] [--parts engine,wine,memory] [--docs]
+
+Parts:
+  engine  engine_copy (one CDriveJob run with the dialog's report handling, log level 2) against
+          cp -a and rsync -a on the trees "small", "card" and "large"; on "small" also against the
+          same engine with a null host (reports go nowhere).
+  wine    harvex.exe under Wine, from the arrival message to "Complete." at log level 2, against
+          barecopy.exe (FindFirstFileW + CopyFileExW, no reports) under the same Wine, on "small"
+          and "card"; meanwhile hxprobe pings the dialog every 50 ms.
+  memory  harvex.exe's memory after 100,000 logged files, and its growth per line.
+
+Each comparison runs its commands in turns (A B A B ...): one warm-up round, then --runs counted
+rounds, the destination a fresh private tmpfs before every run. The figures are the median of the
+per-round ratio A/B with its min and max. Absolute times are printed for reference only.
+Results go to build/bench-results/; --docs (the default of a full run) also rewrites the results
+part of docs/benchmarks.md and the plot docs/benchmark-ratios.png.
+"""
+
+import argparse
+import contextlib
+import datetime
+import json
+import os
+import platform as host_platform
+import random
+import re
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+ENGINE_BUILD = ROOT / "build" / "bench-release"
+WIN_BUILD = ROOT / "build" / "bench-win"
+ENGINE_COPY = ENGINE_BUILD / "engine_copy"
+BARECOPY_EXE = WIN_BUILD / "barecopy.exe"
+WORK = ROOT / "build" / "bench-work"
+RESULTS_DIR = ROOT / "build" / "bench-results"
+DOCS_PAGE = ROOT / "docs" / "benchmarks.md"
+PLOT_PNG = ROOT / "docs" / "benchmark-ratios.png"
+
+# The e2e harness reads the program paths when it is imported.
+os.environ.setdefault("HARVEX_EXE", str(WIN_BUILD / "harvex.exe"))
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+import harness  # noqa: E402
+
+MiB = 1 << 20
+GiB = 1 << 30
+
+# Targets: the highest median ratio that passes.
+ENGINE_TARGET = 1.10
+WINE_TARGET = 1.15
+PING_TARGET_MS = 100.0
+
+SETTINGS_KEY = harness.SETTINGS_KEY
+IDC_CLEAR = 1015
+IDC_PROGRESS_TEXT = 1016
+IDC_LOG_EDIT = 1019
+SOURCE_LETTER = "Q"
+DESTINATION_LETTER = "D"
+PING_INTERVAL_MS = 50
+
+
+def say(text):
+    print(text, flush=True)
+
+
+# --- trees ----------------------------------------------------------------------------------
+
+class TreeSpec:
+    """A deterministic tree: `files` files of `size` bytes spread evenly over `folders` folders."""
+
+    def __init__(self, name, folders, files, size, folder_name, file_name):
+        self.name = name
+        self.folders = folders
+        self.files = files
+        self.size = size
+        self.folder_name = folder_name
+        self.file_name = file_name
+
+    @property
+    def total_bytes(self):
+        return self.files * self.size
+
+    def describe(self):
+        return f"{self.files:,} files of {human_size(self.size)} in {self.folders} folder(s)"
+
+    def paths(self):
+        per_folder = -(-self.files // self.folders)
+        for index in range(self.files):
+            folder = index // per_folder
+            yield index, f"{self.folder_name(folder)}/{self.file_name(index)}"
+
+
+def tree_specs(scale):
+    """The three trees at a scale (1.0: 20,000 x 4 KiB, 400 x 3 MiB, 2 x 1 GiB)."""
+    def count(n, least=1):
+        return max(least, int(round(n * scale)))
+
+    return {
+        "small": TreeSpec("small", count(200), count(20000, 10), 4096,
+                          lambda f: f"folder{f:03d}", lambda i: f"file{i:05d}.dat"),
+        "card": TreeSpec("card", 4, count(400, 4), 3 * MiB,
+                         lambda f: f"DCIM/{100 + f}CANON", lambda i: f"IMG_{i + 1:04d}.JPG"),
+        "large": TreeSpec("large", 1, 2, max(MiB, int(GiB * scale) // MiB * MiB),
+                          lambda f: "PRIVATE/M4ROOT/CLIP", lambda i: f"C{i + 1:04d}.MP4"),
+    }
+
+
+def memory_spec(files):
+    return TreeSpec("memory", 100, files, 16, lambda f: f"dir{f:03d}", lambda i: f"f{i:06d}.txt")
+
+
+class PatternSource:
+    """Deterministic bytes that differ from file to file and from MiB to MiB (no holes, no runs)."""
+
+    def __init__(self, seed=20240607):
+        generator = random.Random(seed)
+        self.block = generator.randbytes(MiB + 65536)
+
+    def chunk(self, file_index, chunk_index, length):
+        offset = (file_index * 7919 + chunk_index * 104729) % 65536
+        return self.block[offset:offset + length]
+
+
+def write_tree(spec, root, pattern):
+    root.mkdir(parents=True, exist_ok=True)
+    made = set()
+    for index, relative in spec.paths():
+        path = root / relative
+        if path.parent not in made:
+            path.parent.mkdir(parents=True, exist_ok=True)
+            made.add(path.parent)
+        with open(path, "wb") as out:
+            left, chunk_index = spec.size, 0
+            while left > 0:
+                length = min(left, MiB)
+                out.write(pattern.chunk(index, chunk_index, length))
+                left -= length
+                chunk_index += 1
+
+
+def human_size(size):
+    for unit in ("B", "KiB", "MiB", "GiB"):
+        if size < 1024 or unit == "GiB":
+            return f"{size:g} {unit}"
+        size /= 1024
+    return f"{size:g} GiB"
+
+
+# --- mounts ---------------------------------------------------------------------------------
+
+class Mounts:
+    """tmpfs mounts of this run; all are unmounted on close (and vanish with the namespace)."""
+
+    def __init__(self):
+        self.active = []
+
+    def mount(self, path, size_bytes):
+        path = Path(path)
+        path.mkdir(parents=True, exist_ok=True)
+        size = max(16 * MiB, size_bytes)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size},mode=0755", "bench", str(path)], check=True)
+        self.active.append(path)
+        return path
+
+    def unmount(self, path):
+        path = Path(path)
+        subprocess.run(["umount", str(path)], check=True)
+        self.active.remove(path)
+
+    def fresh(self, path, size_bytes):
+        """An empty tmpfs at path, replacing the one there."""
+        if Path(path) in self.active:
+            self.unmount(path)
+        return self.mount(path, size_bytes)
+
+    def close(self):
+        for path in reversed(list(self.active)):
+            subprocess.run(["umount", "-l", str(path)], check=False)
+        self.active.clear()
+
+
+def tree_mount_size(spec):
+    # tmpfs charges whole pages per file and a little per folder.
+    per_file = -(-spec.size // 4096) * 4096
+    return spec.files * per_file + spec.folders * 4096 + 64 * MiB
+
+
+# --- measuring ------------------------------------------------------------------------------
+
+def timed(args, *, what, timeout=1800, env=None):
+    """Runs a command; gives its wall time in seconds. Output goes to a file, kept on failure."""
+    log_path = WORK / "last-command.log"
+    with open(log_path, "wb") as sink:
+        start = time.perf_counter()
+        code = subprocess.run([str(a) for a in args], stdin=subprocess.DEVNULL, stdout=sink, stderr=sink,
+                              timeout=timeout, env=env).returncode
+        elapsed = time.perf_counter() - start
+    if code != 0:
+        raise RuntimeError(f"{what}: exit code {code}; output in {log_path}:\n"
+                           f"{log_path.read_text('utf-8', 'replace')[-2000:]}")
+    return elapsed
+
+
+class Comparison:
+    """Rounds of several commands; each command's time per round, and ratios of pairs per round."""
+
+    def __init__(self, tree, names):
+        self.tree = tree
+        self.names = names
+        self.times = {name: [] for name in names}
+
+    def add_round(self, times):
+        for name in self.names:
+            self.times[name].append(times[name])
+
+    def ratio(self, a, b):
+        ratios = [x / y for x, y in zip(self.times[a], self.times[b])]
+        return {"median": statistics.median(ratios), "min": min(ratios), "max": max(ratios), "all": ratios}
+
+    def median_time(self, name):
+        return statistics.median(self.times[name])
+
+
+def run_rounds(tree, steps, runs, verify=None):
+    """steps: [(name, prepare(), run() -> seconds)]. One warm-up round (verified), then runs rounds."""
+    comparison = Comparison(tree, [name for name, _, _ in steps])
+    for round_index in range(runs + 1):
+        times = {}
+        for name, prepare, run in steps:
+            prepare()
+            times[name] = run()
+            if round_index == 0 and verify is not None:
+                verify(name)
+        label = "warm-up" if round_index == 0 else f"run {round_index}"
+        say(f"    {label:8s} " + "  ".join(f"{name} {seconds:7.3f} s" for name, seconds in times.items()))
+        if round_index > 0:
+            comparison.add_round(times)
+    return comparison
+
+
+def same_tree(expected, actual):
+    result = subprocess.run(["diff", "-r", "-q", str(expected), str(actual)], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        raise RuntimeError(f"the copy in {actual} differs from {expected}:\n{result.stdout.decode()[-2000:]}")
+
+
+# --- the native engine ----------------------------------------------------------------------
+
+def bench_engine(specs, sources, mounts, runs):
+    destination = WORK / "mnt" / "dst"
+    results = {}
+    for name, spec in specs.items():
+        source = sources[name]
+        size = tree_mount_size(spec)
+        say(f"  engine, tree {name!r} ({spec.describe()})")
+
+        def fresh():
+            mounts.fresh(destination, size)
+
+        commands = [
+            ("engine", [ENGINE_COPY, source, destination, "--host=dialog", "--level=2"], destination / "copy"),
+            ("engine-50ms", [ENGINE_COPY, source, destination, "--host=dialog", "--level=2", "--batch-ms=50"],
+             destination / "copy"),
+            ("cp", ["cp", "-a", source, destination / "copy"], destination / "copy"),
+            ("rsync", ["rsync", "-a", f"{source}/", f"{destination}/copy/"], destination / "copy"),
+        ]
+        if name == "small":
+            commands.insert(1, ("engine-null", [ENGINE_COPY, source, destination, "--host=null", "--level=2"],
+                                destination / "copy"))
+        steps = [(label, fresh, lambda args=args, label=label: timed(args, what=label))
+                 for label, args, _ in commands]
+        copies = {label: target for label, _, target in commands}
+        comparison = run_rounds(name, steps, runs, verify=lambda label: same_tree(source, copies[label]))
+        results[name] = comparison
+    mounts.unmount(destination)
+    return results
+
+
+# --- harvex.exe under Wine ------------------------------------------------------------------
+
+class Pinger:
+    """hxprobe in the background: one WM_NULL round trip to the dialog every 50 ms."""
+
+    PAIRS_PER_PROCESS = 400
+
+    def __init__(self, prefix, hwnd):
+        self.prefix = prefix
+        self.hwnd = hwnd
+        self.samples_ms = []
+        self.failures = 0
+        self._stop = threading.Event()
+        self._thread = None
+        self._process = None
+        self._lock = threading.Lock()
+
+    def __enter__(self):
+        self._stop.clear()
+        self._thread = threading.Thread(target=self._loop, daemon=True)
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        with self._lock:
+            process = self._process
+        if process is not None:
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(process.pid, 9)
+        self._thread.join(timeout=30)
+        return False
+
+    def _loop(self):
+        argv = ["wine", f"{harness.WINDOWS_DIR}\\hxprobe.exe", "target", "hwnd", self.hwnd]
+        for _ in range(self.PAIRS_PER_PROCESS):
+            argv += [";", "ping", "1", ";", "sleep", str(PING_INTERVAL_MS)]
+        out_path = WORK / f"pinger-{threading.get_ident()}.out"
+        while not self._stop.is_set():
+            with open(out_path, "wb") as out:
+                with self._lock:
+                    self._process = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=out,
+                                                     stderr=subprocess.DEVNULL, env=self.prefix.env(),
+                                                     cwd=self.prefix.drive_c, start_new_session=True)
+                self._process.wait()
+            self._collect(out_path)
+
+    def _collect(self, path):
+        for line in path.read_text("utf-8", "replace").splitlines():
+            if not line.startswith("{"):
+                continue
+            with contextlib.suppress(ValueError):
+                record = json.loads(line)
+                if record.get("cmd") != "ping":
+                    continue
+                if record.get("ok"):
+                    self.samples_ms += [us / 1000.0 for us in record.get("samples_us", [])]
+                else:
+                    self.failures += 1
+
+
+def percentile(values, fraction):
+    if not values:
+        return float("nan")
+    ordered = sorted(values)
+    index = min(len(ordered) - 1, max(0, int(round(fraction * (len(ordered) - 1)))))
+    return ordered[index]
+
+
+def set_x_resources(display):
+    """Gives the bare Xvfb a resource database, as every desktop session has (xrdb). Without one,
+    libX11 finds no database to keep and reads ~/.Xdefaults and ~/.Xdefaults-HOST anew on each
+    XGetDefault: about 18 file opens per copied file in harvex.exe's user-interface thread, a cost
+    of the test display that no user has."""
+    subprocess.run(["xprop", "-display", display, "-root", "-f", "RESOURCE_MANAGER", "8s", "-set",
+                    "RESOURCE_MANAGER", "Xft.dpi:\t96\n"], check=True, stdout=subprocess.DEVNULL)
+
+
+class WineBench:
+    """One prefix with harvex.exe running, a source letter and a destination letter on tmpfs."""
+
+    def __init__(self, mounts):
+        self.mounts = mounts
+        self.session = harness.Session.get()
+        set_x_resources(self.session.display.name)
+        self.prefix = harness.WinePrefix(self.session, "Bench")
+        self.prefix.start()
+        shutil.copy2(BARECOPY_EXE, self.prefix.drive_c / "e2e" / BARECOPY_EXE.name)
+        self.destination = WORK / "mnt" / "wine-dst"
+        self.app = None
+
+    def close(self):
+        if self.app is not None:
+            self.app.kill()
+        self.prefix.stop()
+
+    def start_harvex(self):
+        self.prefix.reg_delete(harness.PROGRAM_KEY)
+        for name, value in (("Folder name", 1), ("Log level", 2), ("Show popup", 0), ("Beep", 0),
+                            ("Eject CD-ROM", 0)):
+            self.prefix.reg_set(SETTINGS_KEY, name, "dword", value)
+        self.prefix.reg_set(SETTINGS_KEY, "Save to", "sz", f"{DESTINATION_LETTER}:\\harvex")
+        self.app = harness.Harvex(self.prefix, "bench-harvex").start()
+        return self.app
+
+    def stop_harvex(self):
+        if self.app is not None and self.app.is_running():
+            with contextlib.suppress(harness.HarnessError):
+                self.app.quit(timeout=60)
+            self.app.kill()
+        self.app = None
+
+    def map_source(self, folder):
+        self.prefix.map_drive(SOURCE_LETTER, 2, folder)
+
+    def fresh_destination(self, size):
+        self.mounts.fresh(self.destination, size)
+        # The drive letter follows the folder, whatever is mounted on it.
+        self.prefix.map_drive(DESTINATION_LETTER, 3, self.destination)
+        (self.destination / "harvex").mkdir()
+
+    def harvex_copy(self, timeout_s=900):
+        """From the arrival message to "Complete." on the progress line; seconds."""
+        # A fresh log and progress line, so that the "Complete." looked for is this run's.
+        self.app.probe(["click", IDC_CLEAR], ["settext", IDC_PROGRESS_TEXT, "Ready."])
+        argv = [f"{harness.WINDOWS_DIR}\\hxprobe.exe", *self.app.target(), ";", "devchange", "arrival",
+                SOURCE_LETTER, ";", "wait-text", IDC_PROGRESS_TEXT, "startswith", "Complete",
+                int(timeout_s * 1000)]
+        # The clock starts when the probe has found the dialog, just before it sends the arrival.
+        elapsed, last = self.timed_between_lines(argv, lambda r: r.get("cmd") == "target",
+                                                 lambda r: r.get("cmd") == "wait-text", timeout_s)
+        if not last.get("ok"):
+            raise RuntimeError(f"harvex.exe did not complete: {last}")
+        text = self.app.text(IDC_PROGRESS_TEXT)
+        if text != "Complete.":
+            raise RuntimeError(f"harvex.exe ended its copy with {text!r}")
+        return elapsed
+
+    def bare_copy(self, timeout_s=900):
+        """From barecopy.exe's start line to its result line; seconds."""
+        argv = [f"{harness.WINDOWS_DIR}\\{BARECOPY_EXE.name}", f"{SOURCE_LETTER}:", f"{DESTINATION_LETTER}:\\bare"]
+        elapsed, last = self.timed_between_lines(argv, lambda r: "started" in r, lambda r: "failures" in r,
+                                                 timeout_s)
+        if last.get("failures") != 0:
+            raise RuntimeError(f"barecopy.exe: {last}")
+        return elapsed
+
+    def timed_between_lines(self, argv, first, last, timeout_s):
+        """Runs a Windows program that prints JSON lines (flushed) and times from the line for
+        which first(record) holds to the one for which last(record) holds, so that neither
+        program's own start counts. Gives the seconds and the last record."""
+        process = subprocess.Popen(["wine", *[str(a) for a in argv]], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=self.prefix.env(),
+                                   cwd=self.prefix.drive_c, start_new_session=True)
+        timer = threading.Timer(timeout_s + 60, lambda: os.killpg(process.pid, 9))
+        timer.start()
+        start = end = None
+        lines, record = [], {}
+        try:
+            for raw in process.stdout:
+                now = time.perf_counter()
+                line = raw.decode("utf-8", "replace").strip()
+                lines.append(line)
+                if not line.startswith("{"):
+                    continue
+                record = json.loads(line)
+                if start is None and first(record):
+                    start = now
+                elif start is not None and last(record):
+                    end = now
+            process.wait()
+        finally:
+            timer.cancel()
+        if start is None or end is None:
+            raise RuntimeError(f"{argv[0]}: no start or end line; output: {lines[-5:]}")
+        return end - start, record
+
+
+def bench_wine(wine, specs, sources, runs):
+    results = {}
+    app = wine.start_harvex()
+    for name in ("small", "card"):
+        spec, source = specs[name], sources[name]
+        say(f"  Wine, tree {name!r} ({spec.describe()})")
+        wine.map_source(source)
+        size = tree_mount_size(spec)
+        pings = {"harvex": [], "barecopy": []}
+        failures = {"harvex": 0, "barecopy": 0}
+
+        def with_pings(label, run):
+            def measured():
+                with Pinger(wine.prefix, app.hwnd) as pinger:
+                    seconds = run()
+                pings[label].extend(pinger.samples_ms)
+                failures[label] += pinger.failures
+                return seconds
+            return measured
+
+        steps = [("harvex", lambda: wine.fresh_destination(size), with_pings("harvex", wine.harvex_copy)),
+                 ("barecopy", lambda: wine.fresh_destination(size), with_pings("barecopy", wine.bare_copy))]
+        copies = {"harvex": wine.destination / "harvex" / "000", "barecopy": wine.destination / "bare"}
+        comparison = run_rounds(name, steps, runs, verify=lambda label: same_tree(source, copies[label]))
+        comparison.pings = pings
+        comparison.ping_failures = failures
+        results[name] = comparison
+    wine.stop_harvex()
+    return results
+
+
+# --- memory ---------------------------------------------------------------------------------
+
+def wine_process_of(prefix, exe_name):
+    """The Linux pid of the wine process that runs exe_name in prefix."""
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        with contextlib.suppress(OSError):
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+            if exe_name not in cmdline:
+                continue
+            environ = (entry / "environ").read_bytes().split(b"\0")
+            if f"WINEPREFIX={prefix.path}".encode() in environ:
+                return int(entry.name)
+    raise RuntimeError(f"no wine process runs {exe_name}")
+
+
+def memory_figures(pid):
+    figures = {}
+    for line in Path(f"/proc/{pid}/status").read_text().splitlines():
+        key, _, value = line.partition(":")
+        if key in ("VmHWM", "VmRSS"):
+            figures[key] = int(value.split()[0]) * 1024
+    return figures
+
+
+def bench_memory(wine, files, mounts):
+    spec = memory_spec(files)
+    source = WORK / "mnt" / "memory-src"
+    mounts.mount(source, tree_mount_size(spec))
+    write_tree(spec, source / "tree", PatternSource())
+    say(f"  memory: {spec.describe()}")
+    app = wine.start_harvex()
+    wine.map_source(source / "tree")
+    pid = wine_process_of(wine.prefix, "harvex.exe")
+    figures = {"files": files, "idle": memory_figures(pid)}
+    size = tree_mount_size(spec)
+    # Two runs without clearing the log: the second shows what each further line costs.
+    for run in ("first", "second"):
+        wine.mounts.fresh(wine.destination, size)
+        wine.prefix.map_drive(DESTINATION_LETTER, 3, wine.destination)
+        (wine.destination / "harvex").mkdir()
+        app.probe(["settext", IDC_PROGRESS_TEXT, "Ready."])
+        start = time.perf_counter()
+        app.probe(["devchange", "arrival", SOURCE_LETTER],
+                  ["wait-text", IDC_PROGRESS_TEXT, "startswith", "Complete", 1800000], timeout=1900)
+        seconds = time.perf_counter() - start
+        figures[run] = memory_figures(pid)
+        figures[run]["seconds"] = seconds
+        say(f"    after the {run} run ({seconds:.1f} s): VmHWM {figures[run]['VmHWM'] / MiB:.1f} MiB, "
+            f"VmRSS {figures[run]['VmRSS'] / MiB:.1f} MiB")
+    app.probe(["click", IDC_CLEAR], ["sync"])
+    time.sleep(0.5)
+    figures["cleared"] = memory_figures(pid)
+    lines_per_run = spec.files + spec.folders + 3  # files, folders, "drive attached", "Copying...", "Finished."
+    figures["lines_per_run"] = lines_per_run
+    figures["growth_per_line"] = (figures["second"]["VmRSS"] - figures["first"]["VmRSS"]) / lines_per_run
+    figures["first_run_growth_per_line"] = (figures["first"]["VmRSS"] - figures["idle"]["VmRSS"]) / lines_per_run
+    say(f"    growth per line (second run): {figures['growth_per_line']:.0f} bytes; after Clear: VmRSS "
+        f"{figures['cleared']['VmRSS'] / MiB:.1f} MiB")
+    wine.stop_harvex()
+    mounts.unmount(source)
+    return figures
+
+
+# --- reporting ------------------------------------------------------------------------------
+
+def machine_info():
+    def first_line(args):
+        with contextlib.suppress(OSError, subprocess.CalledProcessError):
+            return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                  check=True).stdout.decode().splitlines()[0].strip()
+        return "?"
+
+    memory = "?"
+    for line in Path("/proc/meminfo").read_text().splitlines():
+        if line.startswith("MemTotal:"):
+            memory = f"{int(line.split()[1]) / (1 << 20):.1f} GiB"
+    cpu = "?"
+    for line in Path("/proc/cpuinfo").read_text().splitlines():
+        if line.startswith("model name"):
+            cpu = line.split(":", 1)[1].strip()
+            break
+    return {
+        "nproc": os.cpu_count(),
+        "cpu": cpu,
+        "memory": memory,
+        "kernel": host_platform.release(),
+        "wine": first_line(["wine", "--version"]),
+        "cp": first_line(["cp", "--version"]),
+        "rsync": first_line(["rsync", "--version"]),
+        "date": datetime.datetime.now().strftime("%Y-%m-%d %H:%M"),
+    }
+
+
+def ratio_row(comparison, a, b, target, label, scaled=""):
+    ratio = comparison.ratio(a, b)
+    verdict = "met" if ratio["median"] <= target else "MISSED"
+    return {
+        "label": label, "tree": comparison.tree + scaled, "median": ratio["median"], "min": ratio["min"],
+        "max": ratio["max"], "target": target, "verdict": verdict,
+        "time_a": comparison.median_time(a), "time_b": comparison.median_time(b), "a": a, "b": b,
+        "runs": len(ratio["all"]),
+    }
+
+
+def collect_rows(engine, wine):
+    rows = []
+    for tree, comparison in (engine or {}).items():
+        rows.append(ratio_row(comparison, "engine", "cp", ENGINE_TARGET, "engine (dialog sink) / cp -a"))
+        rows.append(ratio_row(comparison, "engine", "rsync", ENGINE_TARGET, "engine (dialog sink) / rsync -a"))
+        if "engine-null" in comparison.names:
+            rows.append(ratio_row(comparison, "engine", "engine-null", float("inf"),
+                                  "engine (dialog sink) / engine (null host)"))
+        rows.append(ratio_row(comparison, "engine-50ms", "cp", float("inf"),
+                              "engine (dialog sink, batches >= 50 ms apart) / cp -a"))
+        if "engine-null" in comparison.names:
+            rows.append(ratio_row(comparison, "engine-50ms", "engine-null", float("inf"),
+                                  "engine (dialog sink, batches >= 50 ms apart) / engine (null host)"))
+    for tree, comparison in (wine or {}).items():
+        rows.append(ratio_row(comparison, "harvex", "barecopy", WINE_TARGET, "harvex.exe / barecopy.exe (Wine)"))
+    return rows
+
+
+def ping_rows(wine):
+    rows = []
+    for tree, comparison in (wine or {}).items():
+        for label in ("harvex", "barecopy"):
+            samples = comparison.pings[label]
+            rows.append({"tree": tree, "during": label, "samples": len(samples),
+                         "p50": percentile(samples, 0.50), "p99": percentile(samples, 0.99),
+                         "max": max(samples) if samples else float("nan"),
+                         "failures": comparison.ping_failures[label]})
+    return rows
+
+
+def format_table(rows, pings, memory):
+    lines = ["| comparison (A / B) | tree | median A/B | min | max | target | A median | B median |",
+             "|---|---|---|---|---|---|---|---|"]
+    for row in rows:
+        target = "-" if row["target"] == float("inf") else f"<= {row['target']:.2f} ({row['verdict']})"
+        lines.append(f"| {row['label']} | {row['tree']} | {row['median']:.3f} | {row['min']:.3f} | "
+                     f"{row['max']:.3f} | {target} | {row['time_a']:.3f} s | {row['time_b']:.3f} s |")
+    if pings:
+        lines += ["", "| dialog round trip (WM_NULL) while... | tree | samples | median | 99th percentile | max | "
+                      "failed | target |",
+                  "|---|---|---|---|---|---|---|---|"]
+        for row in pings:
+            target = (f"p99 <= {PING_TARGET_MS:.0f} ms ({'met' if row['p99'] <= PING_TARGET_MS else 'MISSED'})"
+                      if row["during"] == "harvex" else "(reference: harvex.exe idle)")
+            lines.append(f"| {row['during']} copies | {row['tree']} | {row['samples']} | {row['p50']:.2f} ms | "
+                         f"{row['p99']:.2f} ms | {row['max']:.2f} ms | {row['failures']} | {target} |")
+    if memory:
+        lines += ["", "| harvex.exe memory (wine process) | VmRSS | VmHWM |", "|---|---|---|"]
+        for key, label in (("idle", "started, idle"),
+                           ("first", f"after {memory['files']:,} logged files"),
+                           ("second", f"after {2 * memory['files']:,} logged files (log not cleared)"),
+                           ("cleared", "after Clear")):
+            figures = memory[key]
+            lines.append(f"| {label} | {figures['VmRSS'] / MiB:.1f} MiB | {figures['VmHWM'] / MiB:.1f} MiB |")
+        lines.append(f"| growth per log line (second run) | {memory['growth_per_line']:.0f} bytes | |")
+        lines.append(f"| growth per log line (first run, from idle) | {memory['first_run_growth_per_line']:.0f} "
+                     f"bytes | |")
+    return "\n".join(lines)
+
+
+def write_plot(rows, path):
+    """A bar per comparison and tree: the median ratio, with min..max, against the targets."""
+    if shutil.which("gnuplot") is None:
+        say("gnuplot is missing: no plot")
+        return False
+    series = [("engine (dialog sink) / cp -a", "engine / cp -a", "#4472c4"),
+              ("engine (dialog sink) / rsync -a", "engine / rsync -a", "#70ad47"),
+              ("engine (dialog sink) / engine (null host)", "engine, dialog sink / null host", "#a5a5a5"),
+              ("engine (dialog sink, batches >= 50 ms apart) / cp -a", "engine, 50 ms batches / cp -a", "#5b9bd5"),
+              ("harvex.exe / barecopy.exe (Wine)", "harvex.exe / barecopy.exe under Wine", "#ed7d31")]
+    trees = list(dict.fromkeys(row["tree"] for row in rows))
+    width = 0.8 / len(series)
+    blocks, plots = [], []
+    for i, (label, title, colour) in enumerate(series):
+        points = []
+        for j, tree in enumerate(trees):
+            row = next((r for r in rows if r["tree"] == tree and r["label"] == label), None)
+            if row is not None:
+                x = j + (i - (len(series) - 1) / 2) * width
+                points.append(f"{x:.3f} {row['median']:.4f} {row['min']:.4f} {row['max']:.4f}")
+        if not points:
+            continue
+        blocks.append("\n".join(points))
+        index = len(blocks) - 1
+        plots.append(f"data index {index} using 1:2 with boxes lc rgb '{colour}' title '{title}'")
+        plots.append(f"data index {index} using 1:2:3:4 with yerrorbars lc rgb 'black' pt 0 notitle")
+    data = WORK / "plot.dat"
+    data.write_text("\n\n\n".join(blocks) + "\n")
+    tics = ", ".join(f"'{tree}' {j}" for j, tree in enumerate(trees))
+    script = f"""
+set terminal pngcairo size 960,520 font 'sans,10'
+set output '{path}'
+set title 'Copy time ratio A / B per tree: median of paired runs, whiskers min..max (lower is faster)'
+set ylabel 'time ratio A / B'
+data = '{data}'
+set boxwidth {width * 0.9:.3f}
+set style fill solid 0.8 border -1
+set xtics ({tics})
+set xrange [-0.6:{len(trees) - 0.4}]
+set yrange [0:*]
+set grid ytics
+set key top left
+set arrow from graph 0, first 1 to graph 1, first 1 nohead lc rgb '#404040'
+set arrow from graph 0, first {ENGINE_TARGET} to graph 1, first {ENGINE_TARGET} nohead dt 2 lc rgb '#c00000'
+set arrow from graph 0, first {WINE_TARGET} to graph 1, first {WINE_TARGET} nohead dt 3 lc rgb '#800080'
+set label 'engine target {ENGINE_TARGET:.2f}' at graph 0.01, first {ENGINE_TARGET} offset 0,-0.7 tc rgb '#c00000'
+set label 'Wine target {WINE_TARGET:.2f}' at graph 0.99, first {WINE_TARGET} right offset 0,0.7 tc rgb '#800080'
+plot {", ".join(plots)}
+"""
+    result = subprocess.run(["gnuplot"], input=script.encode(), stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        say(f"gnuplot failed: {result.stdout.decode()[-1000:]}")
+        return False
+    return True
+
+
+BEGIN_MARK = "<!-- bench results: begin (written by bench/bench.py) -->"
+END_MARK = "<!-- bench results: end -->"
+
+
+def write_docs(info, command, table, specs, wine_scale_note):
+    text = DOCS_PAGE.read_text() if DOCS_PAGE.exists() else f"# Benchmarks\n\n{BEGIN_MARK}\n{END_MARK}\n"
+    if BEGIN_MARK not in text or END_MARK not in text:
+        text += f"\n{BEGIN_MARK}\n{END_MARK}\n"
+    trees = "\n".join(f"- `{spec.name}`: {spec.describe()}" for spec in specs.values())
+    block = f"""{BEGIN_MARK}
+Measured {info['date']} with `{command}`.
+
+Machine: {info['nproc']} cores ({info['cpu']}), {info['memory']} memory, kernel {info['kernel']},
+{info['wine']}; {info['cp']}; {info['rsync']}.
+
+Trees:
+{trees}
+{wine_scale_note}
+
+{table}
+
+![Copy time ratio per tree](benchmark-ratios.png)
+{END_MARK}"""
+    before, _, rest = text.partition(BEGIN_MARK)
+    _, _, after = rest.partition(END_MARK)
+    DOCS_PAGE.parent.mkdir(parents=True, exist_ok=True)
+    DOCS_PAGE.write_text(before + block + after)
+
+
+# --- main -----------------------------------------------------------------------------------
+
+def parse_args(argv):
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--quick", action="store_true", help="trees at a tenth of their size, no docs")
+    parser.add_argument("--scale", type=float, help="tree scale (default 1, 0.1 with --quick)")
+    parser.add_argument("--runs", type=int, default=5, help="counted rounds per comparison (at least 5)")
+    parser.add_argument("--parts", default="engine,wine,memory", help="engine,wine,memory")
+    parser.add_argument("--memory-files", type=int, help="files logged in the memory part (default 100,000)")
+    parser.add_argument("--docs", action=argparse.BooleanOptionalAction, default=None,
+                        help="rewrite docs/benchmarks.md and the plot (default: on for a full run)")
+    options = parser.parse_args(argv)
+    if options.scale is None:
+        options.scale = 0.1 if options.quick else 1.0
+    if options.memory_files is None:
+        options.memory_files = int(100000 * options.scale)
+    if options.docs is None:
+        options.docs = not options.quick and options.scale == 1.0
+    options.parts = [p for p in options.parts.split(",") if p]
+    if options.runs < 5:
+        parser.error("--runs: at least 5 counted runs")
+    return options
+
+
+def stop_on_signal(signum, frame):
+    raise SystemExit(f"stopped by signal {signum}")
+
+
+def main(argv):
+    options = parse_args(argv)
+    signal.signal(signal.SIGTERM, stop_on_signal)
+    signal.signal(signal.SIGHUP, stop_on_signal)
+    command = "./bench/run.sh" + (" --quick" if options.quick else "")
+    started = time.monotonic()
+    WORK.mkdir(parents=True, exist_ok=True)
+    RESULTS_DIR.mkdir(parents=True, exist_ok=True)
+    info = machine_info()
+    say(f"machine: {info['nproc']} cores, {info['memory']}, kernel {info['kernel']}, {info['wine']}")
+    specs = tree_specs(options.scale)
+    mounts = Mounts()
+    wine = None
+    engine_results = wine_results = memory = None
+    try:
+        pattern = PatternSource()
+        sources = {}
+        for name, spec in specs.items():
+            mount = mounts.mount(WORK / "mnt" / f"src-{name}", tree_mount_size(spec))
+            write_tree(spec, mount / name, pattern)
+            sources[name] = mount / name
+        say(f"trees ready after {time.monotonic() - started:.0f} s: "
+            + "; ".join(f"{n}: {s.describe()}" for n, s in specs.items()))
+        if "engine" in options.parts:
+            say("engine_copy against cp -a and rsync -a")
+            engine_results = bench_engine(specs, sources, mounts, options.runs)
+        if "wine" in options.parts or "memory" in options.parts:
+            wine = WineBench(mounts)
+        if "wine" in options.parts:
+            say("harvex.exe against barecopy.exe under Wine")
+            wine_results = bench_wine(wine, specs, sources, options.runs)
+        if "memory" in options.parts:
+            for name in list(sources):
+                if name != "small":
+                    mounts.unmount(sources[name].parent)
+            say("harvex.exe memory under Wine")
+            memory = bench_memory(wine, options.memory_files, mounts)
+    finally:
+        if wine is not None:
+            wine.close()
+        harness.Session.shutdown()
+        mounts.close()
+
+    rows = collect_rows(engine_results, wine_results)
+    pings = ping_rows(wine_results)
+    table = format_table(rows, pings, memory)
+    say("")
+    say(table)
+    stamp = datetime.datetime.now().strftime("%Y%m%d-%H%M%S")
+    record = {"machine": info, "command": command, "scale": options.scale, "runs": options.runs,
+              "rows": rows, "pings": pings, "memory": memory,
+              "times": {kind: {tree: c.times for tree, c in (results or {}).items()}
+                        for kind, results in (("engine", engine_results), ("wine", wine_results))}}
+    (RESULTS_DIR / f"{stamp}.json").write_text(json.dumps(record, indent=1, default=str))
+    (RESULTS_DIR / f"{stamp}.md").write_text(table + "\n")
+    plot_path = PLOT_PNG if options.docs else RESULTS_DIR / f"{stamp}.png"
+    if rows:
+        write_plot(rows, plot_path)
+    if options.docs:
+        note = "" if options.scale == 1.0 else f"\nAll trees at scale {options.scale}.\n"
+        write_docs(info, command, table, specs, note)
+        say(f"wrote {DOCS_PAGE.relative_to(ROOT)} and {PLOT_PNG.relative_to(ROOT)}")
+    say(f"results: {RESULTS_DIR / stamp}.json; plot: {plot_path}; took {time.monotonic() - started:.0f} s")
+    missed = [r for r in rows if r["verdict"] == "MISSED"]
+    missed += [p for p in pings if p["during"] == "harvex" and not p["p99"] <= PING_TARGET_MS]
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
