@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every build and runs every test: native unit tests, the same under AddressSanitizer +
-# UndefinedBehaviorSanitizer and under ThreadSanitizer, then the end-to-end tests of harvex.exe under
-# Wine. Ends with one line "N passed, N failed" over all of them.
+# UndefinedBehaviorSanitizer and under ThreadSanitizer, a short fuzzing run, then the end-to-end
+# tests of harvex.exe under Wine. Ends with one line "N passed, N failed" over all of them.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh || exit 1
@@ -44,6 +44,18 @@ run_unit native -j "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_unit asan -j "$(nproc)"
 # Only the tests that run threads gain from ThreadSanitizer.
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_unit tsan -R 'Threaded' -j "$(nproc)"
+
+echo "== fuzz smoke run (libFuzzer, a few seconds per target)"
+tests/fuzz/run.sh smoke 2>&1 | tee "$logdir/fuzz.log" | tail -n 8
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+line=$(grep -E '^fuzz: [0-9]+ passed, [0-9]+ failed' "$logdir/fuzz.log" | tail -1)
+if [ -n "$line" ]; then
+    passed=$((passed + $(sed -E 's/^fuzz: ([0-9]+) passed.*/\1/' <<<"$line")))
+    failed=$((failed + $(sed -E 's/^fuzz: [0-9]+ passed, ([0-9]+) failed.*/\1/' <<<"$line")))
+else
+    failed=$((failed + 1))
+    status=1
+fi
 
 if ./scripts/build.sh win; then
     echo "== end-to-end tests under Wine"
