@@ -236,14 +236,28 @@ ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& d
     const std::wstring from = LongPathForm(source);
     const std::wstring to = LongPathForm(destination);
     WIN32_FILE_ATTRIBUTE_DATA before{};
-    const bool existedBefore = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
+    bool existedBefore = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
     WIN32_FILE_ATTRIBUTE_DATA sourceData{};
     const bool sourceKnown = GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &sourceData) != 0;
     ProgressAdapter adapter{progress, context};
+    const LPPROGRESS_ROUTINE routine = progress != nullptr ? &OnCopyProgress : nullptr;
     // The flag is only read, by CopyFileExW, which wants a BOOL* all the same.
     auto* cancelFlag = reinterpret_cast<BOOL*>(const_cast<std::atomic<int32_t>*>(cancel));
-    if (CopyFileExW(from.c_str(), to.c_str(), progress != nullptr ? &OnCopyProgress : nullptr, &adapter,
-                    cancelFlag, COPY_FILE_ALLOW_DECRYPTED_DESTINATION)) {
+    DWORD flags = COPY_FILE_ALLOW_DECRYPTED_DESTINATION;
+    // A name known to be free is copied to as a new file. Allowed to overwrite, CopyFileExW first
+    // opens the destination to see whether it is the source itself, and under Wine each lookup of
+    // a name that does not exist reads the whole folder.
+    if (!existedBefore)
+        flags |= COPY_FILE_FAIL_IF_EXISTS;
+    BOOL copied = CopyFileExW(from.c_str(), to.c_str(), routine, &adapter, cancelFlag, flags);
+    if (!copied && !existedBefore &&
+        (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)) {
+        // Something took the name meanwhile: it is overwritten, as any existing file is.
+        existedBefore = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
+        copied = CopyFileExW(from.c_str(), to.c_str(), routine, &adapter, cancelFlag,
+                             COPY_FILE_ALLOW_DECRYPTED_DESTINATION);
+    }
+    if (copied) {
         if (sourceKnown && CameShort(to, sourceData)) {
             // The short file is this copy's own work, whatever stood there before.
             RemoveFailedCopy(to, false, before);
