@@ -280,12 +280,18 @@ class ResizeLayout(UiTestCase):
         outer, client0, initial = self.template(app)
 
         def drag(dx, dy):
+            """Drags the bottom-right corner by (dx, dy) in four steps, each one waited for: the
+            window follows the pointer live, but never below the template's size."""
             rect = app.window()["rect"]
             x, y = rect["right"] - 2, rect["bottom"] - 2  # inside the sizing border's corner
             ui.xdotool(self.display, "mousemove", x, y)
             ui.xdotool(self.display, "mousedown", 1)
             for step in range(1, 5):
                 ui.xdotool(self.display, "mousemove", x + dx * step // 4, y + dy * step // 4)
+                wanted = (max(outer["width"], rect["width"] + dx * step // 4),
+                          max(outer["height"], rect["height"] + dy * step // 4))
+                wait_until(lambda: size_of(app.window()["rect"]) == wanted, timeout=5, interval=0.02,
+                           what=f"the window sized to {wanted} by the drag")
             ui.xdotool(self.display, "mouseup", 1)
             return app.probe(["sync", 2], ["window"], ["controls"])[1:]
 
