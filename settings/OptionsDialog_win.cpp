@@ -15,8 +15,14 @@ void SetTicked(HWND dialog, int id, bool ticked) {
 } // namespace
 
 INT_PTR COptionsDialog::DoModal(HWND owner) {
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), owner, DialogProc,
-                           reinterpret_cast<LPARAM>(this));
+    m_accepted = false;
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), owner,
+                                     DialogProc, reinterpret_cast<LPARAM>(this));
+    if (result == -1)
+        return -1;
+    // A quit while the dialog is open ends its loop too, and Wine then gives 1 (IDOK) as if OK had
+    // been pressed: only OK itself accepts.
+    return m_accepted ? IDOK : IDCANCEL;
 }
 
 CompletionOptions COptionsDialog::Options() const {
@@ -75,6 +81,7 @@ BOOL COptionsDialog::OnInitDialog() {
 
 void COptionsDialog::OnOK() {
     SetOptions(OptionsFromControls(ReadControls()));
+    m_accepted = true;
     EndDialog(m_hwnd, IDOK);
 }
 

@@ -33,6 +33,7 @@ private:
     void EnableRadios(bool enabled);
 
     HWND m_hwnd = nullptr;
+    bool m_accepted = false; // OK was pressed
 };
 
 // The main dialog's "Options" command: runs the dialog over owner on a copy of options and writes
