@@ -122,7 +122,7 @@ class OptionsDialog(UiTestCase):
 
     def test_cancel_escape_and_the_close_box_change_nothing(self):
         app = self.start_with()
-        ways = {"Cancel": ["click", 2], "Esc": ["key", "esc"], "close box": ["close"]}
+        ways = {"Cancel": ["click", 2], "Esc": ["key", "esc", "to-target"], "close box": ["close"]}
         for way, command in ways.items():
             with self.subTest(way=way):
                 self.open_options(app)
@@ -160,6 +160,18 @@ class OptionsDialog(UiTestCase):
         self.close_options(again, 2)
 
 
+    def test_quitting_from_the_tray_while_options_are_open_keeps_the_old_values(self):
+        app = self.start_with(Beep_by_speaker=1)
+        self.open_options(app)
+        self.options(app, ["click", BEEP], ["click", COMMON_AUDIO], ["click", POPUP])
+        self.assertEqual(self.buttons(app), options_shown({BEEP, COMMON_AUDIO, POPUP}, radios_enabled=True))
+        app.probe1("command", QUIT)  # the tray menu's "Quit" reaches the dialog while Options runs
+        self.assertEqual(app.wait_exit(), 0)
+        self.assertEqual(self.stored_flags(),
+                         {"Eject CD-ROM": 0, "Show popup": 0, "Beep": 0, "Beep by speaker": 1},
+                         "only OK takes the Options dialog's values over")
+
+
 # --- About ----------------------------------------------------------------------------------
 
 class AboutDialog(UiTestCase):
@@ -188,19 +200,31 @@ class AboutDialog(UiTestCase):
         self.assertLess(shown.mean_difference(picture), 6, "the picture fills the client area, upright")
         self.assertGreater(shown.mean_difference(picture.flipped()), 20, "the comparison tells upside down")
 
-        self.about(app, ["key", "esc"], ["wait-no-window", 5000])
+        self.about(app, ["key", "esc", "to-target"], ["wait-no-window", 5000])
         window = app.window()
         self.assertTrue(window["enabled"] and window["visible"])
         self.assertTrue(app.is_running())
 
     def test_enter_and_the_close_box_close_it_too(self):
         app = self.start_harvex()
-        for way, command in {"Enter": ["key", "enter"], "close box": ["close"]}.items():
+        for way, command in {"Enter": ["key", "enter", "to-target"], "close box": ["close"]}.items():
             with self.subTest(way=way):
                 self.open_about(app)
                 self.about(app, command, ["wait-no-window", 5000])
                 self.assertTrue(app.window()["visible"], "the main dialog stays")
         self.assertEqual(app.quit(), 0)
+
+
+    def test_a_dialog_partly_off_screen_gets_its_about_window_inside_the_work_area(self):
+        app = self.start_harvex()
+        rect = app.window()["rect"]
+        main = app.probe(["move", -300, rect["top"], rect["width"], rect["height"]], ["window"])[1]["rect"]
+        work = self.prefix.probe1("screen")["work_area"]
+        about = self.open_about(app)["rect"]
+        self.assertEqual(about["left"], work["left"], "moved to the work area's left edge")
+        self.assertLessEqual(abs((about["top"] + about["bottom"]) - (main["top"] + main["bottom"])), 1,
+                             "still centred vertically over the dialog")
+        self.about(app, ["key", "esc", "to-target"], ["wait-no-window", 5000])
 
 
 # --- Resizing -------------------------------------------------------------------------------
@@ -469,6 +493,8 @@ class LinkColours(UiTestCase):
             "255,0": ui.is_bluish,  # one comma: not a colour
             "255,0,": ui.is_bluish,  # no third part
             "256,0,0": ui.is_blackish,  # the low 8 bits of each part
+            "  255, 0, 0": ui.is_reddish,  # 11 characters: blanks before numbers are read over
+            "   255, 0, 0": ui.is_bluish,  # 12 characters: too long for the value's buffer
         }
         for value, colour in cases.items():
             with self.subTest(anchor_color=value):
@@ -514,7 +540,13 @@ class LinkColours(UiTestCase):
         self.assertEqual(app.probe1("focus")["focus_id"], HELP_LINK, "pressing on the text takes the focus")
 
         ui.xdotool(self.display, "key", "space")
-        wait_until(lambda: drawn_visited(HELP_LINK), timeout=10, what="the focused link opened by Space")
+        try:
+            wait_until(lambda: drawn_visited(HELP_LINK), timeout=10, what="the focused link opened by Space")
+        except Exception as error:
+            focus = ui.xdotool(self.display, "getwindowfocus").stdout.strip()
+            visible = ui.xdotool(self.display, "search", "--onlyvisible", "--name", ".*").stdout.split()
+            raise AssertionError(f"{error}; X focus {focus}; visible X windows {visible}; "
+                                 f"probe focus {app.probe1('focus')}") from error
         self.assertFalse(drawn_visited(DONATE_LINK))
 
         ui.click(self.display, *centre(donate))
