@@ -15,9 +15,8 @@ PLACEMENT_KEY = SETTINGS_KEY + r"\Main frame"
 LINK_COLOURS_KEY = r"Software\Microsoft\Internet Explorer\Settings"
 BROWSER_KEY = r"Software\Wine\WineBrowser"
 
-OPTIONS, ABOUT, QUIT, OPEN = 57684, 57686, 40002, 40000
+OPTIONS, ABOUT, QUIT = 57684, 57686, 40002
 HELP_LINK, DONATE_LINK = 1005, 1018
-CHECK_FOR_UPDATES, DONATE = 40001, 40003
 EJECT, BEEP, COMMON_AUDIO, SPEAKER, POPUP = 1004, 57691, 57692, 57693, 57694
 OPTION_BUTTONS = (EJECT, BEEP, COMMON_AUDIO, SPEAKER, POPUP)
 FLAG_NAMES = ("Eject CD-ROM", "Show popup", "Beep", "Beep by speaker")
@@ -213,7 +212,6 @@ class AboutDialog(UiTestCase):
                 self.about(app, command, ["wait-no-window", 5000])
                 self.assertTrue(app.window()["visible"], "the main dialog stays")
         self.assertEqual(app.quit(), 0)
-
 
     def test_a_dialog_partly_off_screen_gets_its_about_window_inside_the_work_area(self):
         app = self.start_harvex()
