@@ -365,6 +365,9 @@ def set_x_resources(display):
     of the test display that no user has."""
     subprocess.run(["xprop", "-display", display, "-root", "-f", "RESOURCE_MANAGER", "8s", "-set",
                     "RESOURCE_MANAGER", "Xft.dpi:\t96\n"], check=True, stdout=subprocess.DEVNULL)
+    check = subprocess.run(["xprop", "-display", display, "-root", "RESOURCE_MANAGER"], stdout=subprocess.PIPE)
+    if b"Xft.dpi" not in check.stdout:
+        raise RuntimeError(f"the X resources did not stay on {display}: {check.stdout!r}")
 
 
 class WineBench:
@@ -373,9 +376,11 @@ class WineBench:
     def __init__(self, mounts):
         self.mounts = mounts
         self.session = harness.Session.get()
-        set_x_resources(self.session.display.name)
         self.prefix = harness.WinePrefix(self.session, "Bench")
         self.prefix.start()
+        # Only now: Xvfb forgets root window properties whenever its last client leaves, and the
+        # prefix's explorer.exe stays connected from here on.
+        set_x_resources(self.session.display.name)
         shutil.copy2(BARECOPY_EXE, self.prefix.drive_c / "e2e" / BARECOPY_EXE.name)
         self.destination = WORK / "mnt" / "wine-dst"
         self.app = None
@@ -524,7 +529,16 @@ def memory_figures(pid):
     return figures
 
 
+def count_files(folder):
+    count = 0
+    for current, _, files in os.walk(folder):
+        count += len(files)
+    return count
+
+
 def bench_memory(wine, files, mounts):
+    """One copy of many tiny files at log level 2: the peak, and the growth per logged line from
+    samples of VmRSS against the files copied so far, taken once the log box is full."""
     spec = memory_spec(files)
     source = WORK / "mnt" / "memory-src"
     mounts.mount(source, tree_mount_size(spec))
@@ -534,33 +548,55 @@ def bench_memory(wine, files, mounts):
     wine.map_source(source / "tree")
     pid = wine_process_of(wine.prefix, "harvex.exe")
     figures = {"files": files, "idle": memory_figures(pid)}
-    size = tree_mount_size(spec)
-    # Two runs without clearing the log: the second shows what each further line costs.
-    for run in ("first", "second"):
-        wine.mounts.fresh(wine.destination, size)
-        wine.prefix.map_drive(DESTINATION_LETTER, 3, wine.destination)
-        (wine.destination / "harvex").mkdir()
-        app.probe(["settext", IDC_PROGRESS_TEXT, "Ready."])
-        start = time.perf_counter()
+    wine.fresh_destination(tree_mount_size(spec))
+    copy = wine.destination / "harvex" / "000"
+    samples = []
+    done = threading.Event()
+
+    def sample():
+        while not done.wait(1.0):
+            with contextlib.suppress(OSError):
+                samples.append((count_files(copy), memory_figures(pid)["VmRSS"]))
+
+    sampler = threading.Thread(target=sample, daemon=True)
+    sampler.start()
+    app.probe(["settext", IDC_PROGRESS_TEXT, "Ready."])
+    start = time.perf_counter()
+    try:
         app.probe(["devchange", "arrival", SOURCE_LETTER],
                   ["wait-text", IDC_PROGRESS_TEXT, "startswith", "Complete", 1800000], timeout=1900)
-        seconds = time.perf_counter() - start
-        figures[run] = memory_figures(pid)
-        figures[run]["seconds"] = seconds
-        say(f"    after the {run} run ({seconds:.1f} s): VmHWM {figures[run]['VmHWM'] / MiB:.1f} MiB, "
-            f"VmRSS {figures[run]['VmRSS'] / MiB:.1f} MiB")
+    finally:
+        done.set()
+        sampler.join()
+    seconds = time.perf_counter() - start
+    figures["after"] = memory_figures(pid)
+    figures["seconds"] = seconds
+    samples.append((spec.files, figures["after"]["VmRSS"]))
+    # Each file is a line, each folder one more; the log box holds 5,000 lines and is full early.
+    threshold = max(6000, spec.files // 10)
+    later = [(n * (1 + spec.folders / spec.files), rss) for n, rss in samples if n >= threshold]
+    figures["growth_per_line"] = slope(later)
+    figures["samples"] = len(later)
     app.probe(["click", IDC_CLEAR], ["sync"])
     time.sleep(0.5)
     figures["cleared"] = memory_figures(pid)
-    lines_per_run = spec.files + spec.folders + 3  # files, folders, "drive attached", "Copying...", "Finished."
-    figures["lines_per_run"] = lines_per_run
-    figures["growth_per_line"] = (figures["second"]["VmRSS"] - figures["first"]["VmRSS"]) / lines_per_run
-    figures["first_run_growth_per_line"] = (figures["first"]["VmRSS"] - figures["idle"]["VmRSS"]) / lines_per_run
-    say(f"    growth per line (second run): {figures['growth_per_line']:.0f} bytes; after Clear: VmRSS "
-        f"{figures['cleared']['VmRSS'] / MiB:.1f} MiB")
+    say(f"    after the run ({seconds:.1f} s): VmHWM {figures['after']['VmHWM'] / MiB:.1f} MiB, "
+        f"VmRSS {figures['after']['VmRSS'] / MiB:.1f} MiB; growth per line {figures['growth_per_line']:.0f} "
+        f"bytes ({len(later)} samples); after Clear: VmRSS {figures['cleared']['VmRSS'] / MiB:.1f} MiB")
     wine.stop_harvex()
     mounts.unmount(source)
     return figures
+
+
+def slope(points):
+    """Least-squares slope of y over x; NaN with fewer than two distinct x."""
+    if len({x for x, _ in points}) < 2:
+        return float("nan")
+    mean_x = statistics.fmean(x for x, _ in points)
+    mean_y = statistics.fmean(y for _, y in points)
+    covariance = sum((x - mean_x) * (y - mean_y) for x, y in points)
+    variance = sum((x - mean_x) ** 2 for x, _ in points)
+    return covariance / variance
 
 
 # --- reporting ------------------------------------------------------------------------------
@@ -635,33 +671,37 @@ def ping_rows(wine):
 
 
 def format_table(rows, pings, memory):
-    lines = ["| comparison (A / B) | tree | median A/B | min | max | target | A median | B median |",
-             "|---|---|---|---|---|---|---|---|"]
-    for row in rows:
-        target = "-" if row["target"] == float("inf") else f"<= {row['target']:.2f} ({row['verdict']})"
-        lines.append(f"| {row['label']} | {row['tree']} | {row['median']:.3f} | {row['min']:.3f} | "
-                     f"{row['max']:.3f} | {target} | {row['time_a']:.3f} s | {row['time_b']:.3f} s |")
+    sections = []
+    if rows:
+        lines = ["| comparison (A / B) | tree | median A/B | min | max | target | A median | B median |",
+                 "|---|---|---|---|---|---|---|---|"]
+        for row in rows:
+            target = "-" if row["target"] == float("inf") else f"<= {row['target']:.2f} ({row['verdict']})"
+            lines.append(f"| {row['label']} | {row['tree']} | {row['median']:.3f} | {row['min']:.3f} | "
+                         f"{row['max']:.3f} | {target} | {row['time_a']:.3f} s | {row['time_b']:.3f} s |")
+        sections.append(lines)
     if pings:
-        lines += ["", "| dialog round trip (WM_NULL) while... | tree | samples | median | 99th percentile | max | "
-                      "failed | target |",
-                  "|---|---|---|---|---|---|---|---|"]
+        lines = ["| dialog round trip (WM_NULL) while... | tree | samples | median | 99th percentile | max | "
+                 "failed | target |",
+                 "|---|---|---|---|---|---|---|---|"]
         for row in pings:
             target = (f"p99 <= {PING_TARGET_MS:.0f} ms ({'met' if row['p99'] <= PING_TARGET_MS else 'MISSED'})"
                       if row["during"] == "harvex" else "(reference: harvex.exe idle)")
             lines.append(f"| {row['during']} copies | {row['tree']} | {row['samples']} | {row['p50']:.2f} ms | "
                          f"{row['p99']:.2f} ms | {row['max']:.2f} ms | {row['failures']} | {target} |")
+        sections.append(lines)
     if memory:
-        lines += ["", "| harvex.exe memory (wine process) | VmRSS | VmHWM |", "|---|---|---|"]
+        lines = ["| harvex.exe memory (the wine process running it), log level 2 | VmRSS | VmHWM (peak) |",
+                 "|---|---|---|"]
         for key, label in (("idle", "started, idle"),
-                           ("first", f"after {memory['files']:,} logged files"),
-                           ("second", f"after {2 * memory['files']:,} logged files (log not cleared)"),
+                           ("after", f"after {memory['files']:,} logged files ({memory['seconds']:.0f} s)"),
                            ("cleared", "after Clear")):
             figures = memory[key]
             lines.append(f"| {label} | {figures['VmRSS'] / MiB:.1f} MiB | {figures['VmHWM'] / MiB:.1f} MiB |")
-        lines.append(f"| growth per log line (second run) | {memory['growth_per_line']:.0f} bytes | |")
-        lines.append(f"| growth per log line (first run, from idle) | {memory['first_run_growth_per_line']:.0f} "
-                     f"bytes | |")
-    return "\n".join(lines)
+        lines.append(f"| growth per logged line once the log box is full ({memory['samples']} samples) | "
+                     f"{memory['growth_per_line']:.0f} bytes | |")
+        sections.append(lines)
+    return "\n\n".join("\n".join(lines) for lines in sections)
 
 
 def write_plot(rows, path):
@@ -755,7 +795,9 @@ def parse_args(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--quick", action="store_true", help="trees at a tenth of their size, no docs")
     parser.add_argument("--scale", type=float, help="tree scale (default 1, 0.1 with --quick)")
-    parser.add_argument("--runs", type=int, default=5, help="counted rounds per comparison (at least 5)")
+    parser.add_argument("--runs", type=int, default=5, help="counted rounds per Wine comparison (at least 5)")
+    parser.add_argument("--engine-runs", type=int, default=9,
+                        help="counted rounds per native comparison (at least 5; short runs, so more)")
     parser.add_argument("--parts", default="engine,wine,memory", help="engine,wine,memory")
     parser.add_argument("--memory-files", type=int, help="files logged in the memory part (default 100,000)")
     parser.add_argument("--docs", action=argparse.BooleanOptionalAction, default=None,
@@ -768,8 +810,8 @@ def parse_args(argv):
     if options.docs is None:
         options.docs = not options.quick and options.scale == 1.0
     options.parts = [p for p in options.parts.split(",") if p]
-    if options.runs < 5:
-        parser.error("--runs: at least 5 counted runs")
+    if options.runs < 5 or options.engine_runs < 5:
+        parser.error("--runs, --engine-runs: at least 5 counted runs")
     return options
 
 
@@ -802,7 +844,7 @@ def main(argv):
             + "; ".join(f"{n}: {s.describe()}" for n, s in specs.items()))
         if "engine" in options.parts:
             say("engine_copy against cp -a and rsync -a")
-            engine_results = bench_engine(specs, sources, mounts, options.runs)
+            engine_results = bench_engine(specs, sources, mounts, options.engine_runs)
         if "wine" in options.parts or "memory" in options.parts:
             wine = WineBench(mounts)
         if "wine" in options.parts:
@@ -827,6 +869,7 @@ def main(argv):
     say(table)
     stamp = datetime.datetime.now().strftime("%Y%m%d-%H%M%S")
     record = {"machine": info, "command": command, "scale": options.scale, "runs": options.runs,
+              "engine_runs": options.engine_runs,
               "rows": rows, "pings": pings, "memory": memory,
               "times": {kind: {tree: c.times for tree, c in (results or {}).items()}
                         for kind, results in (("engine", engine_results), ("wine", wine_results))}}
