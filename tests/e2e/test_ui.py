@@ -58,6 +58,13 @@ class UiTestCase(HarvexTestCase):
     def popup_target(self, app):
         return ["target", "title", "Harvex", "class=#32770", f"pid={app.pid}"]
 
+    def close_with(self, target, command):
+        """Runs a command that should close the window target names and waits until it has gone.
+        Only the window's end counts: a key's up half can find the window already closed by its
+        down half, which the probe reports as a failed post."""
+        self.prefix.probe(target, command, check=False)
+        self.prefix.probe(target, ["wait-no-window", 5000])
+
     @property
     def display(self):
         return self.prefix.session.display
@@ -66,8 +73,11 @@ class UiTestCase(HarvexTestCase):
 # --- Options --------------------------------------------------------------------------------
 
 class OptionsDialog(UiTestCase):
+    def target(self, app):
+        return ["target", "title", "Options", f"pid={app.pid}"]
+
     def options(self, app, *commands):
-        return self.prefix.probe(["target", "title", "Options", f"pid={app.pid}"], *commands)[1:]
+        return self.prefix.probe(self.target(app), *commands)[1:]
 
     def open_options(self, app):
         app.probe1("post-click", OPTIONS)
@@ -121,13 +131,13 @@ class OptionsDialog(UiTestCase):
 
     def test_cancel_escape_and_the_close_box_change_nothing(self):
         app = self.start_with()
-        ways = {"Cancel": ["click", 2], "Esc": ["key", "esc", "to-target"], "close box": ["close"]}
+        ways = {"Cancel": ["click", 2], "Esc": ["key", "esc"], "close box": ["close"]}
         for way, command in ways.items():
             with self.subTest(way=way):
                 self.open_options(app)
                 self.options(app, ["click", POPUP], ["click", EJECT], ["click", BEEP], ["click", SPEAKER])
                 self.assertEqual(self.buttons(app)[POPUP], (1, True))
-                self.options(app, command, ["wait-no-window", 5000])
+                self.close_with(self.target(app), command)
                 self.open_options(app)
                 self.assertEqual(self.buttons(app), options_shown({COMMON_AUDIO}, radios_enabled=False))
                 self.close_options(app, 2)
@@ -174,8 +184,11 @@ class OptionsDialog(UiTestCase):
 # --- About ----------------------------------------------------------------------------------
 
 class AboutDialog(UiTestCase):
+    def target(self, app):
+        return ["target", "title", " About", f"pid={app.pid}"]
+
     def about(self, app, *commands):
-        return self.prefix.probe(["target", "title", " About", f"pid={app.pid}"], *commands)[1:]
+        return self.prefix.probe(self.target(app), *commands)[1:]
 
     def open_about(self, app):
         app.probe1("post-click", ABOUT)
@@ -199,17 +212,17 @@ class AboutDialog(UiTestCase):
         self.assertLess(shown.mean_difference(picture), 6, "the picture fills the client area, upright")
         self.assertGreater(shown.mean_difference(picture.flipped()), 20, "the comparison tells upside down")
 
-        self.about(app, ["key", "esc", "to-target"], ["wait-no-window", 5000])
+        self.close_with(self.target(app), ["key", "esc"])
         window = app.window()
         self.assertTrue(window["enabled"] and window["visible"])
         self.assertTrue(app.is_running())
 
     def test_enter_and_the_close_box_close_it_too(self):
         app = self.start_harvex()
-        for way, command in {"Enter": ["key", "enter", "to-target"], "close box": ["close"]}.items():
+        for way, command in {"Enter": ["key", "enter"], "close box": ["close"]}.items():
             with self.subTest(way=way):
                 self.open_about(app)
-                self.about(app, command, ["wait-no-window", 5000])
+                self.close_with(self.target(app), command)
                 self.assertTrue(app.window()["visible"], "the main dialog stays")
         self.assertEqual(app.quit(), 0)
 
@@ -222,7 +235,7 @@ class AboutDialog(UiTestCase):
         self.assertEqual(about["left"], work["left"], "moved to the work area's left edge")
         self.assertLessEqual(abs((about["top"] + about["bottom"]) - (main["top"] + main["bottom"])), 1,
                              "still centred vertically over the dialog")
-        self.about(app, ["key", "esc", "to-target"], ["wait-no-window", 5000])
+        self.close_with(self.target(app), ["key", "esc"])
 
 
 # --- Resizing -------------------------------------------------------------------------------
