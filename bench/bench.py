@@ -200,17 +200,34 @@ def tree_mount_size(spec):
 # --- measuring ------------------------------------------------------------------------------
 
 def timed(args, *, what, timeout=1800, env=None):
-    """Runs a command; gives its wall time in seconds. Output goes to a file, kept on failure."""
+    """Runs a command; gives its wall time and its CPU time (user + system, with its threads and
+    children) in seconds. Output goes to a file, kept on failure."""
     log_path = WORK / "last-command.log"
     with open(log_path, "wb") as sink:
         start = time.perf_counter()
-        code = subprocess.run([str(a) for a in args], stdin=subprocess.DEVNULL, stdout=sink, stderr=sink,
-                              timeout=timeout, env=env).returncode
+        process = subprocess.Popen([str(a) for a in args], stdin=subprocess.DEVNULL, stdout=sink, stderr=sink,
+                                   env=env)
+        timer = threading.Timer(timeout, process.kill)
+        timer.start()
+        try:
+            _, status, usage = os.wait4(process.pid, 0)
+        finally:
+            timer.cancel()
         elapsed = time.perf_counter() - start
-    if code != 0:
-        raise RuntimeError(f"{what}: exit code {code}; output in {log_path}:\n"
+        process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
+        raise RuntimeError(f"{what}: exit code {process.returncode}; output in {log_path}:\n"
                            f"{log_path.read_text('utf-8', 'replace')[-2000:]}")
-    return elapsed
+    return Timing(elapsed, usage.ru_utime + usage.ru_stime)
+
+
+class Timing(float):
+    """Wall seconds that also carry the CPU seconds of the run, where known."""
+
+    def __new__(cls, wall, cpu=None):
+        timing = super().__new__(cls, wall)
+        timing.cpu = cpu
+        return timing
 
 
 class Comparison:
@@ -228,6 +245,12 @@ class Comparison:
     def ratio(self, a, b):
         ratios = [x / y for x, y in zip(self.times[a], self.times[b])]
         return {"median": statistics.median(ratios), "min": min(ratios), "max": max(ratios), "all": ratios}
+
+    def cpu_ratio(self, a, b):
+        """The median of the per-round ratio of CPU times, or None where they were not measured."""
+        pairs = [(x.cpu, y.cpu) for x, y in zip(self.times[a], self.times[b])
+                 if getattr(x, "cpu", None) and getattr(y, "cpu", None)]
+        return statistics.median(x / y for x, y in pairs) if pairs else None
 
     def median_time(self, name):
         return statistics.median(self.times[name])
@@ -636,7 +659,7 @@ def ratio_row(comparison, a, b, target, label, scaled=""):
         "label": label, "tree": comparison.tree + scaled, "median": ratio["median"], "min": ratio["min"],
         "max": ratio["max"], "target": target, "verdict": verdict,
         "time_a": comparison.median_time(a), "time_b": comparison.median_time(b), "a": a, "b": b,
-        "runs": len(ratio["all"]),
+        "runs": len(ratio["all"]), "cpu_ratio": comparison.cpu_ratio(a, b),
     }
 
 
@@ -673,12 +696,14 @@ def ping_rows(wine):
 def format_table(rows, pings, memory):
     sections = []
     if rows:
-        lines = ["| comparison (A / B) | tree | median A/B | min | max | target | A median | B median |",
-                 "|---|---|---|---|---|---|---|---|"]
+        lines = ["| comparison (A / B) | tree | median A/B | min | max | target | A median | B median | "
+                 "CPU A/B |",
+                 "|---|---|---|---|---|---|---|---|---|"]
         for row in rows:
             target = "-" if row["target"] == float("inf") else f"<= {row['target']:.2f} ({row['verdict']})"
+            cpu = "-" if row.get("cpu_ratio") is None else f"{row['cpu_ratio']:.3f}"
             lines.append(f"| {row['label']} | {row['tree']} | {row['median']:.3f} | {row['min']:.3f} | "
-                         f"{row['max']:.3f} | {target} | {row['time_a']:.3f} s | {row['time_b']:.3f} s |")
+                         f"{row['max']:.3f} | {target} | {row['time_a']:.3f} s | {row['time_b']:.3f} s | {cpu} |")
         sections.append(lines)
     if pings:
         lines = ["| dialog round trip (WM_NULL) while... | tree | samples | median | 99th percentile | max | "
@@ -734,7 +759,7 @@ def write_plot(rows, path):
     data.write_text("\n\n\n".join(blocks) + "\n")
     tics = ", ".join(f"'{tree}' {j}" for j, tree in enumerate(trees))
     script = f"""
-set terminal pngcairo size 960,520 font 'sans,10'
+set terminal pngcairo size 960,560 font 'sans,10'
 set output '{path}'
 set title 'Copy time ratio A / B per tree: median of paired runs, whiskers min..max (lower is faster)'
 set ylabel 'time ratio A / B'
@@ -745,12 +770,12 @@ set xtics ({tics})
 set xrange [-0.6:{len(trees) - 0.4}]
 set yrange [0:*]
 set grid ytics
-set key top left
+set key below
 set arrow from graph 0, first 1 to graph 1, first 1 nohead lc rgb '#404040'
 set arrow from graph 0, first {ENGINE_TARGET} to graph 1, first {ENGINE_TARGET} nohead dt 2 lc rgb '#c00000'
 set arrow from graph 0, first {WINE_TARGET} to graph 1, first {WINE_TARGET} nohead dt 3 lc rgb '#800080'
-set label 'engine target {ENGINE_TARGET:.2f}' at graph 0.01, first {ENGINE_TARGET} offset 0,-0.7 tc rgb '#c00000'
-set label 'Wine target {WINE_TARGET:.2f}' at graph 0.99, first {WINE_TARGET} right offset 0,0.7 tc rgb '#800080'
+set label 'engine target {ENGINE_TARGET:.2f}' at graph 0.005, first {ENGINE_TARGET} offset 0,-0.7 tc rgb '#c00000' front
+set label 'Wine target {WINE_TARGET:.2f}' at graph 0.005, first {WINE_TARGET} offset 0,0.7 tc rgb '#800080' front
 plot {", ".join(plots)}
 """
     result = subprocess.run(["gnuplot"], input=script.encode(), stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
