@@ -63,8 +63,11 @@ Status Key(Context& context, const Args& args, JsonObject& out) {
     const LPARAM context29 = alt ? (1LL << 29) : 0;
     const UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
     const UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
-    if (!PostMessageW(receiver, down, *key, 1 | scan | context29) ||
-        !PostMessageW(receiver, up, *key, 1 | scan | context29 | (1LL << 30) | (1LL << 31)))
+    if (!PostMessageW(receiver, down, *key, 1 | scan | context29))
+        return Status::Fail(L"PostMessage failed: %lu", GetLastError());
+    // Esc or Enter may close the window on the key-down; the key-up then has nobody to go to.
+    if (!PostMessageW(receiver, up, *key, 1 | scan | context29 | (1LL << 30) | (1LL << 31)) &&
+        GetLastError() != ERROR_INVALID_WINDOW_HANDLE)
         return Status::Fail(L"PostMessage failed: %lu", GetLastError());
     out.Int("vk", *key).Text("receiver", HexHandle(receiver)).Text("receiver_class", WindowClass(receiver));
     return Status::Ok();
