@@ -5,7 +5,7 @@
 #
 #   ./bench/run.sh [--quick] [bench.py options]     (./bench/run.sh --help lists them)
 #
-# A full run takes about a quarter of an hour and rewrites docs/benchmarks.md's results and
+# A full run takes about ten minutes and rewrites docs/benchmarks.md's results and
 # docs/benchmark-ratios.png; --quick (trees at a tenth) takes about three minutes and writes only
 # build/bench-results/. Must run as root (mount, unshare).
 set -euo pipefail
