@@ -51,6 +51,7 @@ private:
     void OnDestroy();
     void OnTrayNotify(LPARAM mouseMessage);
     void OnReportsQueued();
+    void ShowQueuedReports();
     void OnBrowse();
     void OnClear();
     void OnStop();
@@ -90,5 +91,7 @@ private:
     DriveListView m_driveList;
     DriveMonitor m_driveMonitor;
     std::array<std::atomic<bool>, kDriveCount> m_inCompletionActions{};
-    bool m_closing = false; // OnDestroy has begun: no job starts and no report is shown
+    bool m_closing = false;
+    bool m_reportsTimerSet = false;
+    DWORD m_lastReportsShown = 0; // OnDestroy has begun: no job starts and no report is shown
 };
