@@ -284,28 +284,6 @@ ErrorCode OpenDestination(const std::string& path, const struct stat& source, Fi
 
 } // namespace
 
-FolderListing::~FolderListing() {
-    Close();
-}
-
-FolderListing::FolderListing(FolderListing&& other) noexcept
-    : m_handle(other.m_handle), m_havePending(other.m_havePending), m_pending(std::move(other.m_pending)) {
-    other.m_handle = nullptr;
-    other.m_havePending = false;
-}
-
-FolderListing& FolderListing::operator=(FolderListing&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        m_havePending = other.m_havePending;
-        m_pending = std::move(other.m_pending);
-        other.m_handle = nullptr;
-        other.m_havePending = false;
-    }
-    return *this;
-}
-
 void FolderListing::Close() {
     auto* listing = static_cast<OpenListing*>(m_handle);
     m_handle = nullptr;

@@ -119,28 +119,6 @@ bool CameShort(const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA& source) 
 
 } // namespace
 
-FolderListing::~FolderListing() {
-    Close();
-}
-
-FolderListing::FolderListing(FolderListing&& other) noexcept
-    : m_handle(other.m_handle), m_havePending(other.m_havePending), m_pending(std::move(other.m_pending)) {
-    other.m_handle = nullptr;
-    other.m_havePending = false;
-}
-
-FolderListing& FolderListing::operator=(FolderListing&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_handle = other.m_handle;
-        m_havePending = other.m_havePending;
-        m_pending = std::move(other.m_pending);
-        other.m_handle = nullptr;
-        other.m_havePending = false;
-    }
-    return *this;
-}
-
 void FolderListing::Close() {
     if (m_handle != nullptr)
         FindClose(static_cast<HANDLE>(m_handle));

@@ -1,0 +1,30 @@
+// Ownership of a folder listing is the same on every platform; only Close differs.
+#include "platform/Files.h"
+
+#include <utility>
+
+namespace platform {
+
+FolderListing::~FolderListing() {
+    Close();
+}
+
+FolderListing::FolderListing(FolderListing&& other) noexcept
+    : m_handle(other.m_handle), m_havePending(other.m_havePending), m_pending(std::move(other.m_pending)) {
+    other.m_handle = nullptr;
+    other.m_havePending = false;
+}
+
+FolderListing& FolderListing::operator=(FolderListing&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        m_havePending = other.m_havePending;
+        m_pending = std::move(other.m_pending);
+        other.m_handle = nullptr;
+        other.m_havePending = false;
+    }
+    return *this;
+}
+
+} // namespace platform
