@@ -27,4 +27,13 @@ FolderListing& FolderListing::operator=(FolderListing&& other) noexcept {
     return *this;
 }
 
+bool FolderListing::TakePending(FolderEntry& entry, ErrorCode& error) {
+    if (!m_havePending)
+        return false;
+    entry = std::move(m_pending);
+    m_havePending = false;
+    error = kSuccess;
+    return true;
+}
+
 } // namespace platform

@@ -52,6 +52,8 @@ public:
 
 private:
     void Close();
+    // Hands out the entry that Open found, once.
+    bool TakePending(FolderEntry& entry, ErrorCode& error);
     void* m_handle = nullptr;
     bool m_havePending = false; // the first entry, found by Open, not yet handed out
     FolderEntry m_pending;
@@ -64,7 +66,8 @@ bool PathExists(const std::wstring& path);
 ErrorCode GetFileInfo(const std::wstring& path, FileInfo& info);
 ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes);
 // Sets a folder's three times (CreateFileW with backup semantics, SetFileTime).
-ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess, FileTime lastWrite);
+ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess,
+                         FileTime lastWrite);
 ErrorCode DeleteFileAt(const std::wstring& path);
 
 // Called as the copy goes: the file's size and the bytes copied so far. Return true to cancel.

@@ -143,12 +143,8 @@ FolderListing FolderListing::Open(const std::wstring& pattern, ErrorCode& error)
 }
 
 bool FolderListing::Next(FolderEntry& entry, ErrorCode& error) {
-    if (m_havePending) {
-        entry = std::move(m_pending);
-        m_havePending = false;
-        error = kSuccess;
+    if (TakePending(entry, error))
         return true;
-    }
     if (m_handle == nullptr) {
         error = kErrorNoMoreFiles;
         return false;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -52,20 +53,8 @@ std::optional<uint32_t> SideOfEdge(int32_t edge) {
     }
 }
 
-int32_t& SideOf(GridRect& rect, uint32_t side) {
-    switch (side) {
-    case kSideLeft:
-        return rect.left;
-    case kSideTop:
-        return rect.top;
-    case kSideRight:
-        return rect.right;
-    default:
-        return rect.bottom;
-    }
-}
-
-int32_t SideValue(const GridRect& rect, uint32_t side) {
+// One side of a rectangle, writable or not as the rectangle is.
+template <class Rect> auto& SideOf(Rect& rect, uint32_t side) {
     switch (side) {
     case kSideLeft:
         return rect.left;
@@ -225,7 +214,7 @@ int32_t& GridLayout::Current(GridCoord coord) {
 }
 
 int32_t GridLayout::Initial(GridCoord coord) const {
-    return SideValue(m_initialPlacement[coord.element].rect, coord.side);
+    return SideOf(std::as_const(m_initialPlacement[coord.element].rect), coord.side);
 }
 
 std::vector<GridPlacement> GridLayout::PlacementsToMove() const {
