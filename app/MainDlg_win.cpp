@@ -212,10 +212,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_trayMenu.Build();
 
     Settings settings = LoadSettings(m_settingsKey, platform::DocumentsFolder);
-    m_ejectCdRom = settings.ejectCdRom;
-    m_showPopup = settings.showPopup;
-    m_beep = settings.beep;
-    m_beepBySpeaker = settings.beepBySpeaker;
+    *LockedObject<OptionsDialogValues>::Scope(m_options) = {settings.completion, settings.copying};
     SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, settings.saveTo.c_str());
 
     auto loadIcon = [this](int size) {
@@ -270,10 +267,9 @@ void CMainDlg::OnDestroy() {
     Settings settings;
     settings.folderName = ComboSelection(m_folderNamesCombo);
     settings.logLevel = ComboSelection(m_logLevelCombo);
-    settings.ejectCdRom = m_ejectCdRom;
-    settings.showPopup = m_showPopup;
-    settings.beep = m_beep;
-    settings.beepBySpeaker = m_beepBySpeaker;
+    const OptionsDialogValues options = OptionsNow();
+    settings.completion = options.completion;
+    settings.copying = options.copying;
     settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
     StoreSettings(m_settingsKey, settings);
 
@@ -405,13 +401,14 @@ void CMainDlg::OnStop() {
 }
 
 void CMainDlg::OnOptions() {
-    CompletionOptions options{m_ejectCdRom, m_showPopup, m_beep, m_beepBySpeaker};
-    if (!EditCompletionOptions(GetActiveWindow(), options))
+    OptionsDialogValues options = OptionsNow();
+    if (!EditOptions(GetActiveWindow(), options))
         return;
-    m_ejectCdRom = options.m_ejectCdRom;
-    m_showPopup = options.m_showPopup;
-    m_beep = options.m_beep;
-    m_beepBySpeaker = options.m_beepBySpeaker;
+    *LockedObject<OptionsDialogValues>::Scope(m_options) = options;
+}
+
+OptionsDialogValues CMainDlg::OptionsNow() {
+    return *LockedObject<OptionsDialogValues>::Scope(m_options);
 }
 
 void CMainDlg::OnAbout() {
@@ -446,8 +443,7 @@ void CMainDlg::RunCompletionActions(int32_t driveIndex) {
     root[0] = static_cast<wchar_t>(L'A' + driveIndex);
     std::wstring devicePath = L"\\\\.\\A:";
     devicePath[4] = root[0];
-    CompletionPlan plan = PlanCompletion(m_ejectCdRom != 0, m_beep != 0, m_beepBySpeaker != 0,
-                                         m_showPopup != 0, platform::DriveType(root));
+    CompletionPlan plan = PlanCompletion(OptionsNow().completion, platform::DriveType(root));
     if (plan.eject)
         platform::EjectMedia(devicePath);
     if (plan.speakerBeep)

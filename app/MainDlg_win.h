@@ -8,7 +8,9 @@
 #include "copy/JobHost.h"
 #include "drives/DriveListView_win.h"
 #include "drives/DriveMonitor.h"
+#include "log/LockedObject.h"
 #include "platform/Registry.h"
+#include "settings/CompletionOptions.h"
 #include "settings/DialogPositionRegSaver_win.h"
 #include "ui/DialogGridResize_win.h"
 #include "ui/HyperLink_win.h"
@@ -57,6 +59,8 @@ private:
     void OnStop();
     void OnOptions();
     void OnAbout();
+    // A copy of the Options dialog's settings as they stand; on any thread.
+    OptionsDialogValues OptionsNow();
     void StopJobsForQuit();
     bool CopiesStillRunning();
 
@@ -80,11 +84,8 @@ private:
     platform::RegKey m_settingsKey;
     UINT m_taskbarCreatedMessage = 0;
 
-    // The four "When finished:" settings; written by the user-interface thread, read by workers.
-    std::atomic<int32_t> m_ejectCdRom{0};
-    std::atomic<int32_t> m_showPopup{0};
-    std::atomic<int32_t> m_beep{0};
-    std::atomic<int32_t> m_beepBySpeaker{0};
+    // The Options dialog's settings; written by the user-interface thread, read by workers.
+    LockedObject<OptionsDialogValues> m_options;
 
     std::unique_ptr<ReportQueue> m_reports;
     DriveJobTable m_jobs;

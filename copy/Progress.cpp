@@ -111,13 +111,14 @@ ProgressView MakeProgressView(const ProgressReport& report) {
     return view;
 }
 
-CompletionPlan PlanCompletion(bool ejectCdRom, bool beep, bool beepBySpeaker, bool showPopup,
-                              uint32_t driveType) {
+CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveType) {
+    const bool beep = options.m_beep != 0;
+    const bool bySpeaker = options.m_beepBySpeaker != 0;
     CompletionPlan plan;
-    plan.eject = ejectCdRom && ClampDriveType(driveType) == platform::kDriveCdRom;
-    plan.speakerBeep = beep && beepBySpeaker;
-    plan.soundBeep = beep && !beepBySpeaker;
-    plan.popup = showPopup;
+    plan.eject = options.m_ejectCdRom != 0 && ClampDriveType(driveType) == platform::kDriveCdRom;
+    plan.speakerBeep = beep && bySpeaker;
+    plan.soundBeep = beep && !bySpeaker;
+    plan.popup = options.m_showPopup != 0;
     return plan;
 }
 

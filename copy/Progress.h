@@ -2,6 +2,7 @@
 // What a run's progress reports look like on screen: the size and time-left texts, the progress
 // line with its bar position, and the completion actions a finished run calls for.
 #include "copy/JobHost.h"
+#include "settings/CompletionOptions.h"
 
 #include <cstdint>
 #include <string>
@@ -39,8 +40,7 @@ struct CompletionPlan {
 };
 
 // driveType is the platform's type of the drive's root; 7 and above count as 0 (unknown).
-CompletionPlan PlanCompletion(bool ejectCdRom, bool beep, bool beepBySpeaker, bool showPopup,
-                              uint32_t driveType);
+CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveType);
 
 // "Copying finished for drive \\.\E:"
 std::wstring CompletionPopupText(int32_t driveIndex);

@@ -25,22 +25,6 @@ INT_PTR COptionsDialog::DoModal(HWND owner) {
     return m_accepted ? IDOK : IDCANCEL;
 }
 
-CompletionOptions COptionsDialog::Options() const {
-    CompletionOptions options;
-    options.m_ejectCdRom = m_ejectCdRom;
-    options.m_showPopup = m_showPopup;
-    options.m_beep = m_beep;
-    options.m_beepBySpeaker = m_beepBySpeaker;
-    return options;
-}
-
-void COptionsDialog::SetOptions(const CompletionOptions& options) {
-    m_ejectCdRom = options.m_ejectCdRom;
-    m_showPopup = options.m_showPopup;
-    m_beep = options.m_beep;
-    m_beepBySpeaker = options.m_beepBySpeaker;
-}
-
 INT_PTR CALLBACK COptionsDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<COptionsDialog*>(lParam);
@@ -75,12 +59,12 @@ INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 BOOL COptionsDialog::OnInitDialog() {
-    ShowControls(ControlsFor(Options()));
+    ShowControls(ControlsFor(m_values));
     return TRUE;
 }
 
 void COptionsDialog::OnOK() {
-    SetOptions(OptionsFromControls(ReadControls()));
+    m_values = OptionsFromControls(ReadControls());
     m_accepted = true;
     EndDialog(m_hwnd, IDOK);
 }
@@ -88,7 +72,7 @@ void COptionsDialog::OnOK() {
 void COptionsDialog::OnBeepClicked() {
     OptionsControls controls = ReadControls();
     SetBeepTicked(controls, controls.beep);
-    m_beep = controls.beep ? 1 : 0;
+    m_values.completion.m_beep = controls.beep ? 1 : 0;
     EnableRadios(controls.radiosEnabled);
 }
 
@@ -98,6 +82,8 @@ void COptionsDialog::ShowControls(const OptionsControls& controls) {
     SetTicked(m_hwnd, IDC_BEEP, controls.beep);
     SetTicked(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER, controls.systemSpeaker);
     SetTicked(m_hwnd, IDC_BEEP_COMMON_AUDIO, controls.commonAudio);
+    SetTicked(m_hwnd, IDC_VERIFY_COPIES, controls.verify);
+    SetTicked(m_hwnd, IDC_ONLY_NEW_FILES, controls.onlyNew);
     EnableRadios(controls.radiosEnabled);
 }
 
@@ -108,6 +94,8 @@ OptionsControls COptionsDialog::ReadControls() const {
     controls.beep = IsTicked(m_hwnd, IDC_BEEP);
     controls.commonAudio = IsTicked(m_hwnd, IDC_BEEP_COMMON_AUDIO);
     controls.systemSpeaker = IsTicked(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER);
+    controls.verify = IsTicked(m_hwnd, IDC_VERIFY_COPIES);
+    controls.onlyNew = IsTicked(m_hwnd, IDC_ONLY_NEW_FILES);
     controls.radiosEnabled = IsWindowEnabled(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER)) != FALSE;
     return controls;
 }
@@ -117,10 +105,10 @@ void COptionsDialog::EnableRadios(bool enabled) {
     EnableWindow(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER), enabled);
 }
 
-bool EditCompletionOptions(HWND owner, CompletionOptions& options) {
+bool EditOptions(HWND owner, OptionsDialogValues& values) {
     COptionsDialog dialog;
-    dialog.SetOptions(options);
+    dialog.m_values = values;
     INT_PTR result = dialog.DoModal(owner);
-    options = OptionsAfterDialog(options, dialog.Options(), result);
+    values = OptionsAfterDialog(values, dialog.m_values, result);
     return result == kOptionsAccepted;
 }
