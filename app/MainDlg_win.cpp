@@ -437,6 +437,14 @@ std::wstring CMainDlg::MakeDestinationFolder(int32_t driveIndex) {
     return ::MakeDestinationFolder(copyTo, ComboSelection(m_folderNamesCombo), driveIndex);
 }
 
+RunOptions CMainDlg::RunOptionsFor(int32_t) {
+    const int32_t rule = ComboSelection(m_folderNamesCombo);
+    RunOptions options;
+    options.copying = OptionsNow().copying;
+    options.intoCopyTo = rule < DateTime || rule > VolumeLabel;
+    return options;
+}
+
 void CMainDlg::RunCompletionActions(int32_t driveIndex) {
     m_inCompletionActions[static_cast<size_t>(driveIndex)] = true;
     std::wstring root = L"A:\\";

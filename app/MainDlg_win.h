@@ -38,6 +38,7 @@ public:
     void ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) override;
     void ShowProgress(const ProgressReport& report) override;
     std::wstring MakeDestinationFolder(int32_t driveIndex) override;
+    RunOptions RunOptionsFor(int32_t driveIndex) override;
     void RunCompletionActions(int32_t driveIndex) override;
     void OnRunEnded(int32_t driveIndex) override;
 

@@ -36,6 +36,13 @@ int64_t EstimateTimeLeft(float fraction, uint32_t elapsed) {
 
 } // namespace
 
+std::wstring CountText(uint64_t count, const wchar_t* one, const wchar_t* many) {
+    std::wstring digits = std::to_wstring(count);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, L',');
+    return digits + L" " + (count == 1 ? one : many);
+}
+
 std::wstring FormatSize(uint64_t bytes) {
     double value = static_cast<double>(bytes);
     size_t unit = 0;

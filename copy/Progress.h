@@ -10,6 +10,9 @@
 // "%.2f %s" in units of 1024: 0.00 B, 1023.00 B, 1.50 KiB, 1.00 GiB.
 std::wstring FormatSize(uint64_t bytes);
 
+// "1 file", "1,234 files": a count with thousands separators and the word that fits it.
+std::wstring CountText(uint64_t count, const wchar_t* one, const wchar_t* many);
+
 // The two largest units of a time span: "2d 3h", "1h 0m", "5m 12s", "59s".
 std::wstring FormatTimeLeft(uint32_t milliseconds);
 

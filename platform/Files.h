@@ -72,6 +72,8 @@ ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes);
 ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess,
                          FileTime lastWrite);
 ErrorCode DeleteFileAt(const std::wstring& path);
+// Removes a folder that is empty (RemoveDirectoryW).
+ErrorCode RemoveEmptyFolder(const std::wstring& path);
 
 // Called as the copy goes: the file's size and the bytes copied so far. Return true to cancel.
 using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, void* context);
@@ -94,7 +96,7 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
 ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
                    const std::atomic<int32_t>* cancel, Sha256Digest& digest);
 
-// A file made new for writing; an existing file of that name is never touched (CREATE_NEW).
+// A file made new for writing (CREATE_ALWAYS): a file of that name is replaced.
 class NewFile {
 public:
     NewFile() = default;

@@ -446,6 +446,12 @@ ErrorCode DeleteFileAt(const std::wstring& path) {
     return kSuccess;
 }
 
+ErrorCode RemoveEmptyFolder(const std::wstring& path) {
+    if (::rmdir(Host(path).c_str()) != 0)
+        return LastError(kErrorPathNotFound);
+    return kSuccess;
+}
+
 ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
                                CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
     if (Cancelled(cancel))
@@ -563,7 +569,7 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
 
 NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
     NewFile file;
-    const int fd = ::open(Host(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = ::open(Host(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         error = LastError(kErrorPathNotFound);
         return file;

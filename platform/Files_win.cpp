@@ -276,6 +276,10 @@ ErrorCode DeleteFileAt(const std::wstring& path) {
     return DeleteFileW(LongPathForm(path).c_str()) ? kSuccess : LastError();
 }
 
+ErrorCode RemoveEmptyFolder(const std::wstring& path) {
+    return RemoveDirectoryW(LongPathForm(path).c_str()) ? kSuccess : LastError();
+}
+
 ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
                                CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
     // Wine does not look at the cancel flag; a stop that came first is honoured here.
