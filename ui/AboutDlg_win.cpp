@@ -27,7 +27,7 @@ bool ResourceBytes(HMODULE module, const wchar_t* type, const wchar_t* name, con
 }
 
 // A stream over a private copy of the bytes; the stream frees the copy when released.
-UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
+platform::UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, size);
     if (!block)
         return {};
@@ -43,7 +43,7 @@ UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
         GlobalFree(block);
         return {};
     }
-    return UniqueComPtr<IStream>(stream);
+    return platform::UniqueComPtr<IStream>(stream);
 }
 
 RECT WorkAreaNear(HWND window) {
@@ -64,7 +64,7 @@ UniquePicture LoadPictureResource(HMODULE module, const wchar_t* type, const wch
     DWORD size = 0;
     if (!ResourceBytes(module, type, name, data, size))
         return {};
-    UniqueComPtr<IStream> stream = StreamOverCopy(data, size);
+    platform::UniqueComPtr<IStream> stream = StreamOverCopy(data, size);
     if (!stream)
         return {};
     IPicture* picture = nullptr;

@@ -1,14 +1,14 @@
 #pragma once
 // The About window: the program's picture at its natural size, closed with Enter, Esc or the close
 // box. When the picture cannot be had it stays open and shows the program's name and version.
-#include "ui/WinHandles_win.h"
+#include "platform/Handles_win.h"
 
 #include <windows.h>
 #include <ocidl.h>
 
 #include <cstdint>
 
-using UniquePicture = UniqueComPtr<IPicture>;
+using UniquePicture = platform::UniqueComPtr<IPicture>;
 
 // A picture stored in a module's resources (JPEG, GIF, BMP and the rest that the system decodes);
 // empty when it is missing or cannot be decoded.
