@@ -74,24 +74,7 @@ UniquePicture LoadPictureResource(HMODULE module, const wchar_t* type, const wch
 }
 
 INT_PTR CAboutDlg::DoModal(HWND parent) {
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), parent, DialogProc,
-                           reinterpret_cast<LPARAM>(this));
-}
-
-INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        reinterpret_cast<CAboutDlg*>(lParam)->m_hwnd = hwnd;
-    }
-    auto* self = reinterpret_cast<CAboutDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->HandleMessage(message, wParam, lParam);
-}
-
-INT_PTR CAboutDlg::Result(LRESULT value) {
-    SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, value);
-    return TRUE;
+    return RunModal(GetModuleHandleW(nullptr), IDD_ABOUT, parent);
 }
 
 INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
