@@ -42,6 +42,8 @@ public:
     bool QueryString(std::wstring_view name, size_t maxChars, std::wstring& value) const;
     // REG_SZ with the terminating zero counted in its size.
     bool SetString(std::wstring_view name, std::wstring_view value);
+    // Removes a value; true when it is gone afterwards (also when it was never there).
+    bool DeleteValue(std::wstring_view name);
 
 private:
     explicit RegKey(void* handle) : m_handle(handle) {}
@@ -57,7 +59,8 @@ bool KeyExists(std::wstring_view path);
 std::wstring KeyClass(std::wstring_view path);
 std::vector<std::wstring> SubkeyNames(std::wstring_view path);
 bool ReadValue(std::wstring_view path, std::wstring_view name, RegType& type, std::vector<uint8_t>& data);
-void WriteValue(std::wstring_view path, std::wstring_view name, RegType type, const std::vector<uint8_t>& data);
+void WriteValue(std::wstring_view path, std::wstring_view name, RegType type,
+                const std::vector<uint8_t>& data);
 // Makes every later Create/Open fail, as when the hive cannot be written.
 void SetRegistryBroken(bool broken);
 } // namespace posix

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <sched.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -16,7 +17,8 @@ uint32_t TickCount() {
 LocalTime GetLocalTime() {
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm parts{};
     localtime_r(&seconds, &parts);
     LocalTime t;
@@ -30,13 +32,23 @@ LocalTime GetLocalTime() {
     return t;
 }
 
-void YieldTimeSlice() { sched_yield(); }
+void YieldTimeSlice() {
+    sched_yield();
+}
 
 std::wstring DocumentsFolder() {
     const char* home = std::getenv("HOME");
     if (!home || !*home)
         return std::wstring();
     return FromUtf8(std::string(home) + "/Documents");
+}
+
+std::wstring ExecutablePath() {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof path)
+        return std::wstring();
+    return FromUtf8(std::string(path, static_cast<size_t>(length)));
 }
 
 } // namespace platform

@@ -5,7 +5,9 @@
 
 namespace platform {
 
-uint32_t TickCount() { return GetTickCount(); }
+uint32_t TickCount() {
+    return GetTickCount();
+}
 
 LocalTime GetLocalTime() {
     SYSTEMTIME st{};
@@ -21,13 +23,32 @@ LocalTime GetLocalTime() {
     return t;
 }
 
-void YieldTimeSlice() { Sleep(0); }
+void YieldTimeSlice() {
+    Sleep(0);
+}
 
 std::wstring DocumentsFolder() {
     wchar_t path[MAX_PATH] = {};
     if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_PERSONAL, FALSE))
         return std::wstring();
     return path;
+}
+
+std::wstring ExecutablePath() {
+    // The path may be longer than MAX_PATH; a full buffer means it was cut short.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= 32768)
+            return std::wstring();
+        path.resize(path.size() * 2);
+    }
 }
 
 } // namespace platform

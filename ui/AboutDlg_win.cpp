@@ -1,4 +1,5 @@
 #include "ui/AboutDlg_win.h"
+#include "app/Version.h"
 #include "resources/resource.h"
 #include "ui/AboutGeometry.h"
 
@@ -8,8 +9,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr wchar_t kNameAndVersion[] = L"Harvex v.2.0";
 
 PixelRect ToPixelRect(const RECT& rect) {
     return {rect.left, rect.top, rect.right, rect.bottom};
@@ -195,7 +194,7 @@ void CAboutDlg::DrawNameAndVersion(HDC dc, const RECT& update) {
     text.right -= 3;
     HGDIOBJ previous = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
     SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, kNameAndVersion, -1, &text, DT_RIGHT | DT_SINGLELINE);
+    DrawTextW(dc, kAboutFallbackText, -1, &text, DT_RIGHT | DT_SINGLELINE);
     SelectObject(dc, previous);
 }
 
