@@ -7,5 +7,3 @@
 inline constexpr wchar_t kVersionText[] = HARVEX_VERSION_WTEXT;
 // The tray icon's tip and the first words of texts that name the program: "Harvex 2.0".
 inline constexpr wchar_t kProductAndVersion[] = L"Harvex " HARVEX_VERSION_WTEXT;
-// The line the About dialog shows when its picture cannot be drawn: "Harvex v.2.0".
-inline constexpr wchar_t kAboutFallbackText[] = L"Harvex v." HARVEX_VERSION_WTEXT;

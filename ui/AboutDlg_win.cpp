@@ -1,7 +1,8 @@
 #include "ui/AboutDlg_win.h"
-#include "app/Version.h"
 #include "resources/resource.h"
 #include "ui/AboutGeometry.h"
+
+#include "HarvexVersion.h"
 
 #include <objbase.h>
 #include <olectl.h>
@@ -9,6 +10,9 @@
 #include <cstring>
 
 namespace {
+
+// Drawn when the picture cannot be; the version is the build's.
+constexpr wchar_t kNameAndVersion[] = L"Harvex v." HARVEX_VERSION_WTEXT;
 
 PixelRect ToPixelRect(const RECT& rect) {
     return {rect.left, rect.top, rect.right, rect.bottom};
@@ -26,7 +30,7 @@ bool ResourceBytes(HMODULE module, const wchar_t* type, const wchar_t* name, con
 }
 
 // A stream over a private copy of the bytes; the stream frees the copy when released.
-UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
+platform::UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, size);
     if (!block)
         return {};
@@ -42,7 +46,7 @@ UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
         GlobalFree(block);
         return {};
     }
-    return UniqueComPtr<IStream>(stream);
+    return platform::UniqueComPtr<IStream>(stream);
 }
 
 RECT WorkAreaNear(HWND window) {
@@ -63,7 +67,7 @@ UniquePicture LoadPictureResource(HMODULE module, const wchar_t* type, const wch
     DWORD size = 0;
     if (!ResourceBytes(module, type, name, data, size))
         return {};
-    UniqueComPtr<IStream> stream = StreamOverCopy(data, size);
+    platform::UniqueComPtr<IStream> stream = StreamOverCopy(data, size);
     if (!stream)
         return {};
     IPicture* picture = nullptr;
@@ -73,24 +77,7 @@ UniquePicture LoadPictureResource(HMODULE module, const wchar_t* type, const wch
 }
 
 INT_PTR CAboutDlg::DoModal(HWND parent) {
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), parent, DialogProc,
-                           reinterpret_cast<LPARAM>(this));
-}
-
-INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        reinterpret_cast<CAboutDlg*>(lParam)->m_hwnd = hwnd;
-    }
-    auto* self = reinterpret_cast<CAboutDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->HandleMessage(message, wParam, lParam);
-}
-
-INT_PTR CAboutDlg::Result(LRESULT value) {
-    SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, value);
-    return TRUE;
+    return RunModal(GetModuleHandleW(nullptr), IDD_ABOUT, parent);
 }
 
 INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -194,7 +181,7 @@ void CAboutDlg::DrawNameAndVersion(HDC dc, const RECT& update) {
     text.right -= 3;
     HGDIOBJ previous = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
     SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, kAboutFallbackText, -1, &text, DT_RIGHT | DT_SINGLELINE);
+    DrawTextW(dc, kNameAndVersion, -1, &text, DT_RIGHT | DT_SINGLELINE);
     SelectObject(dc, previous);
 }
 
