@@ -3,11 +3,12 @@
 import time
 import unittest
 
+import ids
 from harness import HarvexTestCase, Volume, compare_trees
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
-OPTIONS, OK, START_WITH_WINDOWS = 57684, 1, 57695
+OPTIONS, OK, START_WITH_WINDOWS = ids.IDC_OPTIONS, ids.IDOK, ids.IDC_START_WITH_WINDOWS
 THIS_EXE = "C:\\e2e\\harvex.exe"
 
 
