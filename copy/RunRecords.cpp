@@ -2,11 +2,12 @@
 
 #include "copy/ChecksumList.h"
 #include "copy/WalkPaths.h"
+#include "HarvexVersion.h"
 #include "platform/Text.h"
 
 namespace {
 
-constexpr wchar_t kProgram[] = L"Harvex 2.0";
+constexpr wchar_t kProgram[] = L"Harvex " HARVEX_VERSION_WTEXT;
 
 // "E 2026-12-07 15-01-02.003": the name of a run's side files when it has no folder of its own.
 std::wstring RunStem(const RunPlace& place) {

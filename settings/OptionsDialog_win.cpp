@@ -60,11 +60,13 @@ INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 
 BOOL COptionsDialog::OnInitDialog() {
     ShowControls(ControlsFor(m_values));
+    SetTicked(m_hwnd, IDC_START_WITH_WINDOWS, m_startWithWindows);
     return TRUE;
 }
 
 void COptionsDialog::OnOK() {
     m_values = OptionsFromControls(ReadControls());
+    m_startWithWindows = IsTicked(m_hwnd, IDC_START_WITH_WINDOWS);
     m_accepted = true;
     EndDialog(m_hwnd, IDOK);
 }
@@ -105,10 +107,13 @@ void COptionsDialog::EnableRadios(bool enabled) {
     EnableWindow(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER), enabled);
 }
 
-bool EditOptions(HWND owner, OptionsDialogValues& values) {
+bool EditOptions(HWND owner, OptionsDialogValues& values, bool& startWithWindows) {
     COptionsDialog dialog;
     dialog.m_values = values;
+    dialog.m_startWithWindows = startWithWindows;
     INT_PTR result = dialog.DoModal(owner);
     values = OptionsAfterDialog(values, dialog.m_values, result);
+    if (result == kOptionsAccepted)
+        startWithWindows = dialog.m_startWithWindows;
     return result == kOptionsAccepted;
 }

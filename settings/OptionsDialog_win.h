@@ -1,6 +1,7 @@
 #pragma once
 // The Options dialog (template IDD_OPTIONS): edits the "When finished:" and "Copying" settings on a
-// copy of them. Nothing is stored here; the main dialog stores the values when the program quits.
+// copy of them, and shows the "Start with Windows" box. Nothing is stored here; the main dialog
+// stores the values when the program quits and applies the box after OK.
 #include "settings/CompletionOptions.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@ public:
     INT_PTR DoModal(HWND owner);
 
     OptionsDialogValues m_values;
+    bool m_startWithWindows = false;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -29,5 +31,6 @@ private:
 };
 
 // The main dialog's "Options" command: runs the dialog over owner on a copy of options and writes
-// the edited values back only when the user pressed OK. Returns true when it did.
-bool EditOptions(HWND owner, OptionsDialogValues& values);
+// the edited values back only when the user pressed OK. Returns true when it did. startWithWindows
+// is the box's tick as the dialog opens and, after OK, as the user left it.
+bool EditOptions(HWND owner, OptionsDialogValues& values, bool& startWithWindows);
