@@ -20,6 +20,15 @@ std::vector<std::wstring> LogicalDriveRoots();
 uint32_t DriveType(const std::wstring& root);
 // The volume label (GetVolumeInformationW); false when the query fails.
 bool VolumeLabel(const std::wstring& root, std::wstring& label);
+
+// What tells one volume from another at the same letter: its serial number and label.
+struct VolumeIdentity {
+    uint32_t serial = 0;
+    std::wstring label;
+    bool operator==(const VolumeIdentity&) const = default;
+};
+// The identity of the volume now at root (GetVolumeInformationW); false when the query fails.
+bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity);
 // Total and free bytes of the volume (GetDiskFreeSpaceExW).
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes);
 // Sends IOCTL_STORAGE_EJECT_MEDIA to a device path ("\\.\E:").
@@ -28,7 +37,8 @@ bool EjectMedia(const std::wstring& devicePath);
 #if !defined(_WIN32)
 // The POSIX drive map: a letter stands for a folder, with a drive type and a label.
 namespace posix {
-void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label = L"");
+void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label = L"",
+              uint32_t serial = 0);
 void UnmapDrive(wchar_t letter);
 void UnmapAllDrives();
 // Makes LogicalDriveRoots fail, as GetLogicalDriveStringsW can.

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -16,6 +17,7 @@ struct MappedDrive {
     std::string folder;
     uint32_t type = kDriveUnknown;
     std::wstring label;
+    uint32_t serial = 0;
 };
 
 struct DriveMap {
@@ -72,8 +74,11 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// U+F05C in UTF-8: a backslash that belongs to a host name (Files.h).
+constexpr std::string_view kHostBackslashUtf8 = "\xEF\x81\x9C";
+
 // Backslashes become slashes and runs of separators become one, so "E:\" joined with "\*"
-// does not produce an empty path component.
+// does not produce an empty path component; a name's own backslash becomes a backslash again.
 std::string SlashesCollapsed(const std::string& path) {
     std::string result;
     result.reserve(path.size());
@@ -83,6 +88,9 @@ std::string SlashesCollapsed(const std::string& path) {
             continue;
         result.push_back(slash);
     }
+    for (size_t at = result.find(kHostBackslashUtf8); at != std::string::npos;
+         at = result.find(kHostBackslashUtf8, at + 1))
+        result.replace(at, kHostBackslashUtf8.size(), 1, '\\');
     return result;
 }
 
@@ -119,6 +127,18 @@ bool VolumeLabel(const std::wstring& root, std::wstring& label) {
     return true;
 }
 
+bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity) {
+    auto letter = RootLetter(root);
+    if (!letter)
+        return false;
+    auto drive = FindDrive(*letter);
+    if (!drive || !IsFolder(drive->folder))
+        return false;
+    identity.serial = drive->serial;
+    identity.label = drive->label;
+    return true;
+}
+
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {
     auto letter = RootLetter(root);
     if (!letter)
@@ -140,13 +160,14 @@ bool EjectMedia(const std::wstring&) {
 
 namespace posix {
 
-void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label) {
+void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label,
+              uint32_t serial) {
     auto upper = UpperLetter(letter);
     if (!upper)
         return;
     DriveMap& map = TheDriveMap();
     std::lock_guard guard(map.lock);
-    map.drives[*upper] = MappedDrive{folder, type, label};
+    map.drives[*upper] = MappedDrive{folder, type, label, serial};
 }
 
 void UnmapDrive(wchar_t letter) {

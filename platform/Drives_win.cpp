@@ -59,6 +59,17 @@ bool VolumeLabel(const std::wstring& root, std::wstring& label) {
     return true;
 }
 
+bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity) {
+    wchar_t buffer[kVolumeLabelChars] = {};
+    DWORD serial = 0;
+    if (!GetVolumeInformationW(root.c_str(), buffer, kVolumeLabelChars, &serial, nullptr, nullptr, nullptr,
+                               0))
+        return false;
+    identity.serial = serial;
+    identity.label = buffer;
+    return true;
+}
+
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {
     ULARGE_INTEGER freeToCaller{}, total{}, totalFree{};
     if (!GetDiskFreeSpaceExW(root.c_str(), &freeToCaller, &total, &totalFree))

@@ -1,7 +1,10 @@
 #pragma once
 // File and folder operations on Windows-style paths ("E:\DCIM\IMG_0001.JPG").
-// The Win32 layer adds the long-path prefix itself where a path needs it, so callers pass plain paths.
+// The Win32 layer hands every absolute path to the system in its literal form (LiteralPath.h), so
+// callers pass plain paths and each name means exactly the file of that name.
 // The POSIX layer resolves "X:" through the drive map (Drives.h) and turns backslashes into slashes.
+// A backslash inside a host name is listed as U+F05C, the character Windows tools show for it, and
+// turns back into a backslash in any path, so such a name is read as the one file it is.
 #include "platform/Errors.h"
 
 #include <atomic>
@@ -16,6 +19,10 @@ inline constexpr uint32_t kAttrSystem = 0x4;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint32_t kAttrNormal = 0x80;
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
+
+// How a backslash inside a host name is presented on the POSIX build.
+inline constexpr wchar_t kHostBackslash = 0xF05C;
 
 // 100-nanosecond intervals since 1601-01-01 UTC (FILETIME).
 using FileTime = uint64_t;
@@ -31,6 +38,10 @@ struct FileInfo {
 struct FolderEntry {
     std::wstring name;
     uint32_t attributes = 0;
+    // A junction, symbolic link or mount point (a POSIX symbolic link): a name that stands for
+    // something elsewhere, perhaps outside the volume. Other reparse points (a deduplicated or
+    // offline file) hold their own data and are not links.
+    bool isLink = false;
 };
 
 // One open folder listing (FindFirstFileW/FindNextFileW/FindClose). Move-only.
@@ -69,14 +80,20 @@ ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes);
 ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess,
                          FileTime lastWrite);
 ErrorCode DeleteFileAt(const std::wstring& path);
+// Gives a file or folder a new name in the same volume, never in place of anything: a name that is
+// taken (by a file or a folder) gives kErrorAlreadyExists and changes nothing.
+ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to);
 
 // Called as the copy goes: the file's size and the bytes copied so far. Return true to cancel.
 using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, void* context);
 
-// Copies one file as CopyFileExW does: data, attributes and last-write time; an existing destination
-// is overwritten; progress is reported per chunk; a nonzero *cancel or a true from the routine stops
-// it (kErrorRequestAborted). On any failure no partly written destination file is left behind.
-ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
-                               CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel);
+// Copies one file into a new file as CopyFileExW does: data, attributes and last-write time;
+// progress is reported per chunk; a nonzero *cancel or a true from the routine stops it
+// (kErrorRequestAborted). A destination name that is taken is never written: kErrorFileExists.
+// A source that turns out to be a link is not read through: kErrorStoppedOnSymlink.
+// On any other failure the partly written destination is
+// removed: give the copy a name of its own (a temporary name), which it then owns.
+ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                        void* context, const std::atomic<int32_t>* cancel);
 
 } // namespace platform
