@@ -3,6 +3,7 @@
 #include "copy/Progress.h"
 #include "copy/WalkPaths.h"
 #include "drives/DriveTypes.h"
+#include "log/LogText.h"
 #include "platform/Drives.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -99,11 +100,15 @@ void CDriveJob::Run() {
     m_errorCount = 0;
     MeasureTotal();
     m_doneBytes = 0;
-    m_fileDone = 0;
-    m_fileTotal = 0;
     m_startTick = platform::TickCount();
-    CopyFolder(std::wstring());
-    FinishRun();
+    TreeCopyInput input{m_source, m_destination, m_destinationBelowSource, &m_stop, std::nullopt};
+    platform::VolumeIdentity volume;
+    if (platform::GetVolumeIdentity(DriveRoot(m_driveIndex), volume))
+        input.volume = volume;
+    const TreeCopyResult result = CTreeCopy(std::move(input), *this).Run();
+    m_doneBytes = result.doneBytes;
+    m_errorCount = result.errorCount;
+    FinishRun(result.volumeChanged);
     m_host->OnRunEnded(m_driveIndex);
     m_workerEnded = true;
 }
@@ -123,12 +128,14 @@ void CDriveJob::MeasureTotal() {
     m_sizeText = FormatSize(m_totalBytes);
 }
 
-void CDriveJob::FinishRun() {
+void CDriveJob::FinishRun(bool volumeChanged) {
     ProgressReport report;
     report.driveIndex = m_driveIndex;
     report.errorCount = m_errorCount;
-    if (StopRequested()) {
-        Log(LogBasic, L"Stopped.");
+    // A changed volume has said why the run stopped; it is not this run's volume to eject.
+    if (StopRequested() || volumeChanged) {
+        if (!volumeChanged)
+            Log(LogBasic, L"Stopped.");
         report.fraction = -1.0f;
         m_host->ShowProgress(report);
         return;
@@ -140,11 +147,23 @@ void CDriveJob::FinishRun() {
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {
+    const std::wstring line = VisibleLogText(text);
     {
         LockedObject<LogHistory>::Scope history(m_log);
-        history->emplace_back(platform::TickCount(), text);
+        history->emplace_back(platform::TickCount(), line);
     }
-    m_host->ShowLogLine(m_driveIndex, level, text);
+    m_host->ShowLogLine(m_driveIndex, level, line);
+}
+
+void CDriveJob::Progress(uint64_t doneBytes) {
+    m_progress = ProgressFraction(doneBytes, m_totalBytes);
+    ProgressReport report;
+    report.driveIndex = m_driveIndex;
+    report.sizeText = m_sizeText;
+    report.fraction = m_progress;
+    // Unsigned 32-bit arithmetic: a wrap of the tick counter still gives the right difference.
+    report.elapsed = platform::TickCount() - m_startTick;
+    m_host->ShowProgress(report);
 }
 
 void CDriveJob::ClearLog() {

@@ -3,8 +3,9 @@
 // A run copies the drive's whole tree into a new destination folder and reports through IJobHost.
 //
 // Threads: Attach, Detach, Stop, OnWorkerEnded, StopAndJoin, ClearLog and the thread queries are
-// called on the user-interface thread; Run and the walk run on the job's worker; Log on either.
+// called on the user-interface thread; Run and the tree copy run on the job's worker; Log on either.
 #include "copy/JobHost.h"
+#include "copy/TreeCopy.h"
 #include "log/LockedObject.h"
 #include "log/LogLevel.h"
 
@@ -15,13 +16,13 @@
 #include <thread>
 #include <utility>
 
-class CDriveJob {
+class CDriveJob : private ITreeCopySink {
 public:
     using LogHistory = std::list<std::pair<uint32_t, std::wstring>>;
 
     CDriveJob(int32_t driveIndex, IJobHost* host);
     // Stops and joins a running worker.
-    ~CDriveJob();
+    ~CDriveJob() override;
     CDriveJob(const CDriveJob&) = delete;
     CDriveJob& operator=(const CDriveJob&) = delete;
 
@@ -42,8 +43,9 @@ public:
     // For quitting: drops a waiting run, stops and joins the worker.
     void StopAndJoin();
 
-    // Appends (tick, text) to the history, then hands the line to the host.
-    void Log(LogLevel level, const std::wstring& text);
+    // Appends (tick, text) to the history, then hands the line to the host. Control characters
+    // are shown as "?", so each line stays one line.
+    void Log(LogLevel level, const std::wstring& text) override;
     void ClearLog();
     // A copy of the history, oldest line first.
     LogHistory History() const;
@@ -64,32 +66,19 @@ private:
     void StartRun();
     void Run();
     void MeasureTotal();
-    void FinishRun();
-
-    // The walk (TreeWalk.cpp).
-    void CopyFolder(const std::wstring& rel);
-    // False when a stop request ended the listing early.
-    bool CopyFolderEntries(const std::wstring& rel, const std::wstring& source);
-    void CopyFolderAttributes(const std::wstring& source, const std::wstring& destination);
-    void CopyOneFile(const std::wstring& rel);
-    bool IsOwnDestination(const std::wstring& rel) const;
-    void LogError(const std::wstring& text);
-
-    // Progress (TreeWalk.cpp): the file copy's routine and the report it makes.
-    static bool OnCopyProgress(uint64_t totalBytes, uint64_t transferredBytes, void* context);
-    void ReportProgress();
+    void FinishRun(bool volumeChanged);
+    // The tree copy's progress, as a report to the host.
+    void Progress(uint64_t doneBytes) override;
 
     const int32_t m_driveIndex;
     std::wstring m_destination;
     // The destination's place on the source drive, upper case, when the user chose a "Copy to"
-    // folder on the drive itself; the walk must not copy the copy.
+    // folder on the drive itself; the tree copy must not copy the copy.
     std::wstring m_destinationBelowSource;
     const std::wstring m_source;
     std::wstring m_sizeText;
     uint64_t m_totalBytes = 0;
     uint64_t m_doneBytes = 0;
-    uint64_t m_fileDone = 0;
-    uint64_t m_fileTotal = 0;
     uint32_t m_startTick = 0;
     uint32_t m_errorCount = 0;
     mutable LockedObject<LogHistory> m_log;
