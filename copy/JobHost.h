@@ -8,9 +8,9 @@
 
 struct ProgressReport {
     int32_t driveIndex = 0;
-    std::wstring sizeText; // empty in the final reports
-    float fraction = 0.0f; // exactly 1.0: the run finished; exactly -1.0: it was stopped
-    uint32_t elapsed = 0;  // milliseconds since the run began; 0 in the final reports
+    std::wstring sizeText;   // empty in the final reports
+    float fraction = 0.0f;   // exactly 1.0: the run finished; exactly -1.0: it was stopped
+    uint32_t elapsed = 0;    // milliseconds since the run began; 0 in the final reports
     uint32_t errorCount = 0; // files and folders that failed in this run (final reports only)
 };
 
