@@ -1,5 +1,6 @@
 #include "app/MainDlg_win.h"
 #include "app/MainDlgLayout.h"
+#include "app/Version.h"
 #include "copy/DestinationNaming.h"
 #include "copy/Progress.h"
 #include "platform/Drives.h"
@@ -7,6 +8,7 @@
 #include "resources/resource.h"
 #include "settings/OptionsDialog_win.h"
 #include "settings/Settings.h"
+#include "settings/StartWithWindows.h"
 #include "ui/AboutDlg_win.h"
 
 #include <commctrl.h>
@@ -67,8 +69,9 @@ CMainDlg::CMainDlg()
 
 CMainDlg::~CMainDlg() = default;
 
-int CMainDlg::DoModal(HINSTANCE instance) {
+int CMainDlg::DoModal(HINSTANCE instance, const StartOptions& start) {
     m_instance = instance;
+    m_start = start;
     INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), GetActiveWindow(), DialogProc,
                                      reinterpret_cast<LPARAM>(this));
     if (result == -1)
@@ -96,6 +99,9 @@ INT_PTR CMainDlg::Result(LRESULT value) {
 }
 
 INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR held = FALSE;
+    if (HoldStartState(message, wParam, lParam, held))
+        return held;
     if (ProcessPlacementMessage(m_hwnd, message, wParam, lParam))
         return Result(0);
     switch (message) {
@@ -176,7 +182,7 @@ bool CMainDlg::HandleCommand(int id) {
         OnAbout();
         return true;
     case ID_TRAY_OPEN:
-        ShowWindow(m_hwnd, SW_SHOWNORMAL);
+        ShowDialog();
         return true;
     case ID_TRAY_CHECK_FOR_UPDATES:
         m_homeLink.OpenTarget();
@@ -198,7 +204,7 @@ BOOL CMainDlg::OnInitDialog() {
         std::make_unique<ReportQueue>([hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); });
     m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
-    m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, L"Harvex 2.0");
+    m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, kProductAndVersion);
 
     m_progressBar = GetDlgItem(m_hwnd, IDC_PROGRESS_BAR);
     SendMessageW(m_progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -246,7 +252,43 @@ BOOL CMainDlg::OnInitDialog() {
 
     m_logEdit.Append(L"Ready.\r\n", 1);
     SetProgressText(L"Ready.");
+    if (m_start.inTray)
+        StartInTray();
     return TRUE;
+}
+
+void CMainDlg::StartInTray() {
+    if (m_trayIcon.IsShown()) {
+        m_holdHidden = true;
+        ShowWindow(m_hwnd, SW_HIDE);
+        return;
+    }
+    // Hidden without an icon there would be no way back: the task bar keeps it instead.
+    ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
+    m_holdMinimised = true;
+}
+
+bool CMainDlg::HoldStartState(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    // The modal loop shows the dialog after WM_INITDIALOG and again when its queue first runs empty
+    // (Wine restores it from minimised too); a start in the tray refuses those shows until the user
+    // asks for the dialog.
+    if (message == WM_WINDOWPOSCHANGING && m_holdHidden) {
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+        return false;
+    }
+    if (message == WM_QUERYOPEN && m_holdMinimised) {
+        result = Result(FALSE);
+        return true;
+    }
+    if (message == WM_SYSCOMMAND && m_holdMinimised && (wParam & 0xFFF0) == SC_RESTORE)
+        m_holdMinimised = false;
+    return false;
+}
+
+void CMainDlg::ShowDialog() {
+    m_holdHidden = false;
+    m_holdMinimised = false;
+    ShowWindow(m_hwnd, SW_SHOWNORMAL);
 }
 
 void CMainDlg::SetUpDriveList() {
@@ -332,7 +374,7 @@ void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
         m_trayMenu.Track(m_hwnd);
         break;
     case WM_LBUTTONDBLCLK:
-        ShowWindow(m_hwnd, SW_SHOWNORMAL);
+        ShowDialog();
         break;
     default:
         break;
@@ -406,12 +448,20 @@ void CMainDlg::OnStop() {
 
 void CMainDlg::OnOptions() {
     CompletionOptions options{m_ejectCdRom, m_showPopup, m_beep, m_beepBySpeaker};
-    if (!EditCompletionOptions(GetActiveWindow(), options))
+    const std::wstring exe = platform::ExecutablePath();
+    bool startWithWindows = IsStartWithWindowsOn(exe);
+    if (!EditCompletionOptions(GetActiveWindow(), options, startWithWindows))
         return;
     m_ejectCdRom = options.m_ejectCdRom;
     m_showPopup = options.m_showPopup;
     m_beep = options.m_beep;
     m_beepBySpeaker = options.m_beepBySpeaker;
+    if (!ApplyStartWithWindows(startWithWindows, exe))
+        MessageBoxW(m_hwnd,
+                    L"Harvex could not change \"Start with Windows\": the value \"Harvex\" under "
+                    L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be "
+                    L"written. A policy of this computer may forbid it.",
+                    L"Harvex", MB_OK | MB_ICONWARNING);
 }
 
 void CMainDlg::OnAbout() {

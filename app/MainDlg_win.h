@@ -4,6 +4,7 @@
 #include "app/DriveJobTable.h"
 #include "app/LogBox_win.h"
 #include "app/ReportQueue.h"
+#include "app/StartOptions.h"
 #include "app/TrayIcon_win.h"
 #include "copy/JobHost.h"
 #include "drives/DriveListView_win.h"
@@ -29,8 +30,9 @@ public:
     CMainDlg(const CMainDlg&) = delete;
     CMainDlg& operator=(const CMainDlg&) = delete;
 
-    // Runs the dialog modally; gives the process exit code.
-    int DoModal(HINSTANCE instance);
+    // Runs the dialog modally; gives the process exit code. Started in the tray, the dialog stays
+    // hidden behind its tray icon, or starts minimised when the icon cannot be shown.
+    int DoModal(HINSTANCE instance, const StartOptions& start = {});
 
     // IJobHost: called by the copy jobs, the first two from their worker threads.
     void ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) override;
@@ -50,6 +52,9 @@ private:
     BOOL OnInitDialog();
     void OnDestroy();
     void OnTrayNotify(LPARAM mouseMessage);
+    void ShowDialog();
+    void StartInTray();
+    bool HoldStartState(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
     void OnReportsQueued();
     void ShowQueuedReports();
     void OnBrowse();
@@ -68,6 +73,11 @@ private:
     HWND m_hwnd = nullptr;
     HINSTANCE m_instance = nullptr;
     bool m_quitRequested = false;
+    StartOptions m_start;
+    // Started in the tray: every show is refused until the user asks for the dialog.
+    bool m_holdHidden = false;
+    // Started in the tray without an icon: every restore is refused until the user asks for one.
+    bool m_holdMinimised = false;
 
     TrayIcon m_trayIcon;
     TrayMenu m_trayMenu;
