@@ -20,6 +20,10 @@ std::vector<std::wstring> LogicalDriveRoots();
 uint32_t DriveType(const std::wstring& root);
 // The volume label (GetVolumeInformationW); false when the query fails.
 bool VolumeLabel(const std::wstring& root, std::wstring& label);
+// Total and free bytes of the volume (GetDiskFreeSpaceExW).
+bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes);
+// Sends IOCTL_STORAGE_EJECT_MEDIA to a device path ("\\.\E:").
+bool EjectMedia(const std::wstring& devicePath);
 
 // What tells one volume from another at the same letter: its serial number and label.
 struct VolumeIdentity {
@@ -29,10 +33,6 @@ struct VolumeIdentity {
 };
 // The identity of the volume now at root (GetVolumeInformationW); false when the query fails.
 bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity);
-// Total and free bytes of the volume (GetDiskFreeSpaceExW).
-bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes);
-// Sends IOCTL_STORAGE_EJECT_MEDIA to a device path ("\\.\E:").
-bool EjectMedia(const std::wstring& devicePath);
 
 #if !defined(_WIN32)
 // The POSIX drive map: a letter stands for a folder, with a drive type and a label.
