@@ -14,6 +14,7 @@ public:
         lines.push_back({driveIndex, level, text});
     }
     void ShowProgress(const ProgressReport&) override {}
+    RunOptions RunOptionsFor(int32_t) override { return {}; }
     std::wstring MakeDestinationFolder(int32_t) override {
         ++destinationsAsked;
         return std::wstring();

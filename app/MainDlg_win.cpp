@@ -1,6 +1,5 @@
 #include "app/MainDlg_win.h"
 #include "app/MainDlgLayout.h"
-#include "app/Version.h"
 #include "copy/DestinationNaming.h"
 #include "copy/Progress.h"
 #include "platform/Drives.h"
@@ -10,6 +9,8 @@
 #include "settings/Settings.h"
 #include "settings/StartWithWindows.h"
 #include "ui/AboutDlg_win.h"
+
+#include "HarvexVersion.h"
 
 #include <commctrl.h>
 #include <dbt.h>
@@ -218,10 +219,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_trayMenu.Build();
 
     Settings settings = LoadSettings(m_settingsKey, platform::DocumentsFolder);
-    m_ejectCdRom = settings.ejectCdRom;
-    m_showPopup = settings.showPopup;
-    m_beep = settings.beep;
-    m_beepBySpeaker = settings.beepBySpeaker;
+    *LockedObject<OptionsDialogValues>::Scope(m_options) = {settings.completion, settings.copying};
     SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, settings.saveTo.c_str());
 
     auto loadIcon = [this](int size) {
@@ -312,10 +310,9 @@ void CMainDlg::OnDestroy() {
     Settings settings;
     settings.folderName = ComboSelection(m_folderNamesCombo);
     settings.logLevel = ComboSelection(m_logLevelCombo);
-    settings.ejectCdRom = m_ejectCdRom;
-    settings.showPopup = m_showPopup;
-    settings.beep = m_beep;
-    settings.beepBySpeaker = m_beepBySpeaker;
+    const OptionsDialogValues options = OptionsNow();
+    settings.completion = options.completion;
+    settings.copying = options.copying;
     settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
     StoreSettings(m_settingsKey, settings);
 
@@ -447,21 +444,22 @@ void CMainDlg::OnStop() {
 }
 
 void CMainDlg::OnOptions() {
-    CompletionOptions options{m_ejectCdRom, m_showPopup, m_beep, m_beepBySpeaker};
+    OptionsDialogValues options = OptionsNow();
     const std::wstring exe = platform::ExecutablePath();
     bool startWithWindows = IsStartWithWindowsOn(exe);
-    if (!EditCompletionOptions(GetActiveWindow(), options, startWithWindows))
+    if (!EditOptions(GetActiveWindow(), options, startWithWindows))
         return;
-    m_ejectCdRom = options.m_ejectCdRom;
-    m_showPopup = options.m_showPopup;
-    m_beep = options.m_beep;
-    m_beepBySpeaker = options.m_beepBySpeaker;
+    *LockedObject<OptionsDialogValues>::Scope(m_options) = options;
     if (!ApplyStartWithWindows(startWithWindows, exe))
         MessageBoxW(m_hwnd,
                     L"Harvex could not change \"Start with Windows\": the value \"Harvex\" under "
                     L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be "
                     L"written. A policy of this computer may forbid it.",
                     L"Harvex", MB_OK | MB_ICONWARNING);
+}
+
+OptionsDialogValues CMainDlg::OptionsNow() {
+    return *LockedObject<OptionsDialogValues>::Scope(m_options);
 }
 
 void CMainDlg::OnAbout() {
@@ -490,14 +488,21 @@ std::wstring CMainDlg::MakeDestinationFolder(int32_t driveIndex) {
     return ::MakeDestinationFolder(copyTo, ComboSelection(m_folderNamesCombo), driveIndex);
 }
 
+RunOptions CMainDlg::RunOptionsFor(int32_t) {
+    const int32_t rule = ComboSelection(m_folderNamesCombo);
+    RunOptions options;
+    options.copying = OptionsNow().copying;
+    options.intoCopyTo = rule < DateTime || rule > VolumeLabel;
+    return options;
+}
+
 void CMainDlg::RunCompletionActions(int32_t driveIndex) {
     m_inCompletionActions[static_cast<size_t>(driveIndex)] = true;
     std::wstring root = L"A:\\";
     root[0] = static_cast<wchar_t>(L'A' + driveIndex);
     std::wstring devicePath = L"\\\\.\\A:";
     devicePath[4] = root[0];
-    CompletionPlan plan = PlanCompletion(m_ejectCdRom != 0, m_beep != 0, m_beepBySpeaker != 0,
-                                         m_showPopup != 0, platform::DriveType(root));
+    CompletionPlan plan = PlanCompletion(OptionsNow().completion, platform::DriveType(root));
     if (plan.eject)
         platform::EjectMedia(devicePath);
     if (plan.speakerBeep)

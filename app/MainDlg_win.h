@@ -9,7 +9,9 @@
 #include "copy/JobHost.h"
 #include "drives/DriveListView_win.h"
 #include "drives/DriveMonitor.h"
+#include "log/LockedObject.h"
 #include "platform/Registry.h"
+#include "settings/CompletionOptions.h"
 #include "settings/DialogPositionRegSaver_win.h"
 #include "ui/DialogGridResize_win.h"
 #include "ui/HyperLink_win.h"
@@ -38,6 +40,7 @@ public:
     void ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) override;
     void ShowProgress(const ProgressReport& report) override;
     std::wstring MakeDestinationFolder(int32_t driveIndex) override;
+    RunOptions RunOptionsFor(int32_t driveIndex) override;
     void RunCompletionActions(int32_t driveIndex) override;
     void OnRunEnded(int32_t driveIndex) override;
 
@@ -62,6 +65,8 @@ private:
     void OnStop();
     void OnOptions();
     void OnAbout();
+    // A copy of the Options dialog's settings as they stand; on any thread.
+    OptionsDialogValues OptionsNow();
     void StopJobsForQuit();
     bool CopiesStillRunning();
 
@@ -90,11 +95,8 @@ private:
     platform::RegKey m_settingsKey;
     UINT m_taskbarCreatedMessage = 0;
 
-    // The four "When finished:" settings; written by the user-interface thread, read by workers.
-    std::atomic<int32_t> m_ejectCdRom{0};
-    std::atomic<int32_t> m_showPopup{0};
-    std::atomic<int32_t> m_beep{0};
-    std::atomic<int32_t> m_beepBySpeaker{0};
+    // The Options dialog's settings; written by the user-interface thread, read by workers.
+    LockedObject<OptionsDialogValues> m_options;
 
     std::unique_ptr<ReportQueue> m_reports;
     DriveJobTable m_jobs;

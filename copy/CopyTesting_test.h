@@ -52,6 +52,9 @@ public:
         if (onProgress)
             onProgress(report);
     }
+    RunOptions runOptions; // set before a run starts
+
+    RunOptions RunOptionsFor(int32_t) override { return runOptions; }
     std::wstring MakeDestinationFolder(int32_t driveIndex) override {
         return makeDestination ? makeDestination(driveIndex) : std::wstring();
     }

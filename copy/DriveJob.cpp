@@ -16,10 +16,13 @@ std::wstring SourceOf(int32_t driveIndex) {
     return std::wstring{static_cast<wchar_t>(L'A' + driveIndex), L':'};
 }
 
-std::wstring FinishedText(uint32_t errorCount) {
-    if (errorCount == 0)
+// "Finished.", "Finished. 1,234 files verified." or "Finished with 2 errors."
+std::wstring FinishedText(uint32_t errorCount, bool verified, uint64_t verifiedCount) {
+    if (errorCount != 0)
+        return platform::Format(L"Finished with %u %ls.", errorCount, errorCount == 1 ? L"error" : L"errors");
+    if (!verified)
         return L"Finished.";
-    return platform::Format(L"Finished with %u %ls.", errorCount, errorCount == 1 ? L"error" : L"errors");
+    return L"Finished. " + CountText(verifiedCount, L"file", L"files") + L" verified.";
 }
 
 } // namespace
@@ -84,6 +87,7 @@ void CDriveJob::StartRun() {
         Log(LogBasic, L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
         return;
     }
+    m_options = m_host->RunOptionsFor(m_driveIndex);
     m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
     m_workerEnded = false;
     try {
@@ -101,13 +105,17 @@ void CDriveJob::Run() {
     MeasureTotal();
     m_doneBytes = 0;
     m_startTick = platform::TickCount();
-    TreeCopyInput input{m_source, m_destination, m_destinationBelowSource, &m_stop, std::nullopt};
+    SetUpRecords();
+    TreeCopyInput input{m_source, m_destination, m_destinationBelowSource,
+                        &m_stop,  std::nullopt,  m_records ? &*m_records : nullptr};
     platform::VolumeIdentity volume;
     if (platform::GetVolumeIdentity(DriveRoot(m_driveIndex), volume))
         input.volume = volume;
     const TreeCopyResult result = CTreeCopy(std::move(input), *this).Run();
     m_doneBytes = result.doneBytes;
-    m_errorCount = result.errorCount;
+    m_errorCount += result.errorCount;
+    m_copiedCount = result.filesCopied;
+    m_skippedCount = result.filesSkipped;
     FinishRun(result.volumeChanged);
     m_host->OnRunEnded(m_driveIndex);
     m_workerEnded = true;
@@ -131,6 +139,8 @@ void CDriveJob::MeasureTotal() {
 void CDriveJob::FinishRun(bool volumeChanged) {
     ProgressReport report;
     report.driveIndex = m_driveIndex;
+    FinishRecords(StopRequested());
+    m_records.reset();
     report.errorCount = m_errorCount;
     // A changed volume has said why the run stopped; it is not this run's volume to eject.
     if (StopRequested() || volumeChanged) {
@@ -140,10 +150,42 @@ void CDriveJob::FinishRun(bool volumeChanged) {
         m_host->ShowProgress(report);
         return;
     }
-    Log(LogBasic, FinishedText(m_errorCount));
+    Log(LogBasic, FinishedText(m_errorCount, m_options.copying.m_verify != 0, m_copiedCount));
     report.fraction = 1.0f;
     m_host->ShowProgress(report);
     m_host->RunCompletionActions(m_driveIndex);
+}
+
+void CDriveJob::SetUpRecords() {
+    m_copiedCount = 0;
+    m_skippedCount = 0;
+    m_records.reset();
+    if (m_options.copying == CopyingOptions{})
+        return;
+    const std::wstring root = DriveRoot(m_driveIndex);
+    RunPlace place{m_source, m_destination, m_options.intoCopyTo, {}, {}, platform::GetLocalTime()};
+    platform::VolumeLabel(root, place.label);
+    uint32_t serial = 0;
+    if (platform::VolumeSerial(root, serial))
+        place.serial = serial;
+    m_records.emplace(m_options.copying, std::move(place));
+    if (m_records->SerialMissing())
+        Log(LogBasic, L"The serial number of " + m_source + L" cannot be read: every file is copied.");
+}
+
+// A volume with nothing new leaves no folder behind: the run's folder, still empty, goes again.
+void CDriveJob::FinishRecords(bool stopped) {
+    if (!m_records)
+        return;
+    bool folderRemoved = false;
+    if (m_records->SkipsFiles() && !stopped && m_copiedCount == 0 && m_errorCount == 0) {
+        if (!m_options.intoCopyTo)
+            folderRemoved = platform::RemoveEmptyFolder(m_destination) == platform::kSuccess;
+        Log(LogBasic, L"Nothing new on " + m_source + L": " +
+                          CountText(m_skippedCount, L"file was", L"files were") + L" copied before.");
+    }
+    if (auto failure = m_records->Finish(platform::GetLocalTime(), stopped, m_errorCount, folderRemoved))
+        LogError(L"Cannot write " + failure->path + L": " + platform::ErrorText(failure->error));
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {
@@ -153,6 +195,11 @@ void CDriveJob::Log(LogLevel level, const std::wstring& text) {
         history->emplace_back(platform::TickCount(), line);
     }
     m_host->ShowLogLine(m_driveIndex, level, line);
+}
+
+void CDriveJob::LogError(const std::wstring& text) {
+    ++m_errorCount;
+    Log(LogBasic, text);
 }
 
 void CDriveJob::Progress(uint64_t doneBytes) {

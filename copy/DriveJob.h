@@ -5,6 +5,7 @@
 // Threads: Attach, Detach, Stop, OnWorkerEnded, StopAndJoin, ClearLog and the thread queries are
 // called on the user-interface thread; Run and the tree copy run on the job's worker; Log on either.
 #include "copy/JobHost.h"
+#include "copy/RunRecords.h"
 #include "copy/TreeCopy.h"
 #include "log/LockedObject.h"
 #include "log/LogLevel.h"
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -69,6 +71,9 @@ private:
     void FinishRun(bool volumeChanged);
     // The tree copy's progress, as a report to the host.
     void Progress(uint64_t doneBytes) override;
+    void SetUpRecords();
+    void FinishRecords(bool stopped);
+    void LogError(const std::wstring& text);
 
     const int32_t m_driveIndex;
     std::wstring m_destination;
@@ -81,6 +86,10 @@ private:
     uint64_t m_doneBytes = 0;
     uint32_t m_startTick = 0;
     uint32_t m_errorCount = 0;
+    RunOptions m_options;
+    std::optional<RunRecords> m_records;
+    uint64_t m_copiedCount = 0;
+    uint64_t m_skippedCount = 0;
     mutable LockedObject<LogHistory> m_log;
     IJobHost* const m_host;
     std::thread m_thread;

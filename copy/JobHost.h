@@ -2,6 +2,7 @@
 // What a copy job needs from the program around it (the main dialog in harvex.exe, a console sink
 // in the benchmarks, a recorder in the tests).
 #include "log/LogLevel.h"
+#include "settings/CompletionOptions.h"
 
 #include <cstdint>
 #include <string>
@@ -12,6 +13,12 @@ struct ProgressReport {
     float fraction = 0.0f;   // exactly 1.0: the run finished; exactly -1.0: it was stopped
     uint32_t elapsed = 0;    // milliseconds since the run began; 0 in the final reports
     uint32_t errorCount = 0; // files and folders that failed in this run (final reports only)
+};
+
+// How a run copies, fixed when it starts.
+struct RunOptions {
+    CopyingOptions copying;
+    bool intoCopyTo = false; // no folder name rule: the destination is "Copy to" itself
 };
 
 class IJobHost {
@@ -26,6 +33,8 @@ public:
     // A new, empty destination folder for a run of this drive, or an empty text when none can be
     // had. Called on the user-interface thread, inside Attach.
     virtual std::wstring MakeDestinationFolder(int32_t driveIndex) = 0;
+    // The options of a run, asked for right after its destination was made.
+    virtual RunOptions RunOptionsFor(int32_t driveIndex) = 0;
 
     // Eject, beep and pop-up after a run that finished (not one that was stopped). Called on the
     // worker thread after the final report; the run counts as going on until it returns.

@@ -1,6 +1,7 @@
 #include "copy/TreeCopy.h"
 
 #include "copy/FileNames.h"
+#include "copy/VerifiedCopy.h"
 #include "copy/WalkPaths.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -27,6 +28,7 @@ CTreeCopy::CTreeCopy(TreeCopyInput input, ITreeCopySink& sink) : m_input(std::mo
 TreeCopyResult CTreeCopy::Run() {
     m_lastVolumeCheck = platform::TickCount();
     std::vector<Folder> stack(1);
+    m_stack = &stack;
     if (!ReadListing(stack.back()))
         stack.clear();
     while (!stack.empty() && !ShouldEnd()) {
@@ -53,11 +55,17 @@ TreeCopyResult CTreeCopy::Run() {
         }
         m_sink.Log(LogFolders, SourcePath(sourceRel));
         Folder child;
+        child.name = entry.name;
         child.sourceRel = sourceRel;
-        std::optional<std::wstring> placed = PlaceFolder(top.destinationRel, entry.name);
-        child.destinationRel = ChildWalkPath(top.destinationRel, placed ? *placed : SafeName(entry.name));
-        if (placed)
-            LogRenamed(SourcePath(sourceRel), entry.name, *placed);
+        child.destinationRel = ChildWalkPath(top.destinationRel, SafeName(entry.name));
+        child.made = !MakesFoldersLazily();
+        if (child.made) {
+            std::optional<std::wstring> placed = PlaceFolder(top.destinationRel, entry.name);
+            if (placed) {
+                child.destinationRel = ChildWalkPath(top.destinationRel, *placed);
+                LogRenamed(SourcePath(sourceRel), entry.name, *placed);
+            }
+        }
         // Pushing may move the stack: top is not used after this.
         if (ReadListing(child))
             stack.push_back(std::move(child));
@@ -66,6 +74,7 @@ TreeCopyResult CTreeCopy::Run() {
     // and the last copies are filed only after this look.
     VolumeUnchanged();
     DropPending();
+    m_stack = nullptr;
     m_result.stopped = StopRequested() && !m_result.volumeChanged;
     return m_result;
 }
@@ -139,7 +148,7 @@ void CTreeCopy::FinishFolder(const Folder& folder) {
     // Its files get their names before the folder its read-only bit and times.
     if (!m_pending.empty() && !VolumeUnchanged())
         return;
-    if (folder.sourceRel.empty())
+    if (folder.sourceRel.empty() || !folder.made)
         return;
     const std::wstring source = SourcePath(folder.sourceRel);
     const std::wstring destination = DestinationPath(folder.destinationRel);
@@ -155,11 +164,31 @@ void CTreeCopy::FinishFolder(const Folder& folder) {
 void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& entry) {
     if (StopRequested())
         return;
-    const std::wstring source = SourcePath(ChildWalkPath(parent.sourceRel, entry.name));
-    const std::wstring folder = DestinationPath(parent.destinationRel);
+    const std::wstring sourceRel = ChildWalkPath(parent.sourceRel, entry.name);
+    const std::wstring source = SourcePath(sourceRel);
+    if (m_input.records && m_input.records->CopiedBefore(sourceRel, entry.size, entry.lastWriteTime)) {
+        ++m_result.filesSkipped;
+        m_result.doneBytes += entry.size;
+        m_sink.Progress(m_result.doneBytes);
+        m_sink.Log(LogFiles, L"Skipped " + source + L": copied before.");
+        return;
+    }
+    if (!MakeWaitingFolders())
+        return;
+    // The stack's last folder is this file's: parent's place may have changed with the folders made.
+    const Folder& folderNow = m_stack->back();
+    const std::wstring folder = DestinationPath(folderNow.destinationRel);
     const std::wstring safe = SafeName(entry.name);
     std::wstring temporary;
-    const ErrorCode error = CopyToTemporary(source, folder, safe, temporary);
+    platform::Sha256Digest digest{};
+    bool differs = false;
+    ErrorCode error = platform::kErrorFileExists;
+    const std::wstring base = TemporaryName(safe);
+    for (uint32_t number = 1; number <= kMaxNameNumber && error == platform::kErrorFileExists; ++number) {
+        // A name taken by an earlier copy's leftover is passed over.
+        temporary = number == 1 ? base : NumberedName(base, number);
+        error = CopyData(source, JoinWalkPath(folder, temporary), digest, differs);
+    }
     m_result.doneBytes += m_fileTotal;
     m_fileTotal = 0;
     m_sink.Progress(m_result.doneBytes);
@@ -167,19 +196,55 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
     const bool quiet = StopRequested() || m_result.volumeChanged;
     if (!quiet)
         m_sink.Log(LogFiles, source);
-    if (error == platform::kErrorStoppedOnSymlink && !quiet) {
+    if (quiet && error != platform::kSuccess)
+        return; // cut short by the stop request or by a changed volume: no failure of its own
+    if (differs) {
+        LogError(L"Verify failed for " + source + L": the copy differs from the source.");
+        return;
+    }
+    if (error == platform::kErrorStoppedOnSymlink) {
         LogLink(source);
         return;
     }
     if (error != platform::kSuccess) {
-        // A copy cut short by the stop request or by a changed volume is no failure of its own.
-        if (!quiet)
-            LogError(L"CopyFileEx failed for " + source + L": " + platform::ErrorText(error));
+        LogError(L"CopyFileEx failed for " + source + L": " + platform::ErrorText(error));
         return;
     }
-    m_pending.push_back(PendingFile{source, entry.name, folder, temporary});
+    m_pending.push_back(PendingFile{source, entry.name, folder, temporary, sourceRel,
+                                    folderNow.destinationRel, entry.size, entry.lastWriteTime, digest});
     if (!m_input.volume)
         FilePending();
+}
+
+ErrorCode CTreeCopy::CopyData(const std::wstring& source, const std::wstring& temporary,
+                              platform::Sha256Digest& digest, bool& differs) {
+    if (!m_input.records || !m_input.records->Verifying())
+        return platform::CopyToNewFile(source, temporary, &OnCopyProgress, this, m_input.stop);
+    const VerifiedCopyResult result = CopyAndVerify(source, temporary, &OnCopyProgress, this, m_input.stop);
+    digest = result.digest;
+    differs = result.differs;
+    return result.error;
+}
+
+bool CTreeCopy::MakesFoldersLazily() const {
+    return m_input.records && m_input.records->SkipsFiles();
+}
+
+bool CTreeCopy::MakeWaitingFolders() {
+    std::vector<Folder>& stack = *m_stack;
+    for (size_t i = 1; i < stack.size(); ++i) {
+        Folder& folder = stack[i];
+        if (folder.made)
+            continue;
+        const std::wstring& parentRel = stack[i - 1].destinationRel;
+        std::optional<std::wstring> placed = PlaceFolder(parentRel, folder.name);
+        if (!placed)
+            return false;
+        folder.made = true;
+        folder.destinationRel = ChildWalkPath(parentRel, *placed);
+        LogRenamed(SourcePath(folder.sourceRel), folder.name, *placed);
+    }
+    return true;
 }
 
 // A look at the volume that finds it unchanged (or gone) after a copy is complete shows the copy
@@ -195,6 +260,9 @@ void CTreeCopy::FilePending() {
             continue;
         }
         ++m_result.filesCopied;
+        if (m_input.records)
+            m_input.records->FileCopied(file.sourceRel, ChildWalkPath(file.destinationFolderRel, placed),
+                                        file.size, file.lastWriteTime, file.digest);
         if (!StopRequested())
             LogRenamed(file.source, file.name, placed);
     }
@@ -205,23 +273,6 @@ void CTreeCopy::DropPending() {
     for (const PendingFile& file : m_pending)
         platform::DeleteFileAt(JoinWalkPath(file.folder, file.temporary));
     m_pending.clear();
-}
-
-ErrorCode CTreeCopy::CopyToTemporary(const std::wstring& source, const std::wstring& folder,
-                                     const std::wstring& name, std::wstring& temporary) {
-    const std::wstring base = TemporaryName(name);
-    for (uint32_t number = 1; number <= kMaxNameNumber; ++number) {
-        const std::wstring candidate = number == 1 ? base : NumberedName(base, number);
-        const ErrorCode error = platform::CopyToNewFile(source, JoinWalkPath(folder, candidate),
-                                                        &OnCopyProgress, this, m_input.stop);
-        // A name taken by an earlier copy's leftover is passed over.
-        if (error == platform::kErrorFileExists)
-            continue;
-        if (error == platform::kSuccess)
-            temporary = candidate;
-        return error;
-    }
-    return platform::kErrorFileExists;
 }
 
 ErrorCode CTreeCopy::GiveFinalName(const std::wstring& temporary, const std::wstring& folder,

@@ -9,6 +9,7 @@
 // source's letter the copy ends and files nothing more.
 //
 // It runs on the calling thread and reports through ITreeCopySink on that thread.
+#include "copy/RunRecords.h"
 #include "log/LogLevel.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
@@ -38,10 +39,14 @@ struct TreeCopyInput {
     // The volume the run began with; checked before each folder, at least once a second while
     // copying and at the end. None: the volume could not tell, nothing is checked.
     std::optional<platform::VolumeIdentity> volume;
+    // "Verify copies" and "only files not copied before": the run's records, or none. Files copied
+    // before are skipped, and then a folder is made only for a file that needs it.
+    RunRecords* records = nullptr;
 };
 
 struct TreeCopyResult {
     uint64_t filesCopied = 0;
+    uint64_t filesSkipped = 0; // copied before
     uint64_t doneBytes = 0;
     uint32_t errorCount = 0; // entries that were not copied whole, a changed volume included
     bool stopped = false;    // the stop request ended the copy
@@ -60,10 +65,12 @@ private:
     // A folder being copied: where it is on both sides (relative paths; the names may differ on
     // the destination side) and its listing, read whole so that no listing stays open below it.
     struct Folder {
+        std::wstring name; // on the volume
         std::wstring sourceRel;
         std::wstring destinationRel;
         std::vector<platform::FolderEntry> entries;
         size_t next = 0;
+        bool made = true; // in the copy (made or merged); false while it waits for a file
     };
 
     bool ShouldEnd();
@@ -73,13 +80,16 @@ private:
     // False when the stop request cut the listing short.
     bool ReadListing(Folder& folder);
     void FinishFolder(const Folder& folder);
+    bool MakesFoldersLazily() const;
+    // Makes the folders of the stack that wait for a file; false when one cannot be made.
+    bool MakeWaitingFolders();
     // The name the folder got in the copy (made, or merged with a folder there), or none.
     std::optional<std::wstring> PlaceFolder(const std::wstring& parentRel, const std::wstring& name);
 
     // One file: a copy under a temporary name, then its own name. Both steps never replace.
     void CopyOneFile(const Folder& parent, const platform::FolderEntry& entry);
-    platform::ErrorCode CopyToTemporary(const std::wstring& source, const std::wstring& folder,
-                                        const std::wstring& name, std::wstring& temporary);
+    platform::ErrorCode CopyData(const std::wstring& source, const std::wstring& temporary,
+                                 platform::Sha256Digest& digest, bool& differs);
     platform::ErrorCode GiveFinalName(const std::wstring& temporary, const std::wstring& folder,
                                       const std::wstring& name, std::wstring& finalName);
     void LogRenamed(const std::wstring& source, const std::wstring& name, const std::wstring& placed);
@@ -90,6 +100,11 @@ private:
         std::wstring name; // on the volume
         std::wstring folder;
         std::wstring temporary;
+        std::wstring sourceRel;
+        std::wstring destinationFolderRel;
+        uint64_t size = 0;
+        platform::FileTime lastWriteTime = 0;
+        platform::Sha256Digest digest{};
     };
     void FilePending();
     void DropPending();
@@ -108,6 +123,7 @@ private:
     const TreeCopyInput m_input;
     ITreeCopySink& m_sink;
     TreeCopyResult m_result;
+    std::vector<Folder>* m_stack = nullptr;
     std::vector<PendingFile> m_pending;
     uint64_t m_fileTotal = 0;
     uint32_t m_lastVolumeCheck = 0;

@@ -27,6 +27,12 @@ using platformtest::TempFolder;
 
 constexpr uint32_t kSerial = 0x1234ABCD;
 
+// E: as a volume with that label and serial number.
+void MapCard(const std::string& folder, const std::wstring& label, uint32_t serial) {
+    platform::posix::MapDrive(L'E', folder, platform::kDriveRemovable, label);
+    platform::posix::SetDriveSerial(L'E', serial);
+}
+
 class RecordingSink : public ITreeCopySink {
 public:
     std::function<void(uint64_t)> onProgress;
@@ -74,7 +80,7 @@ public:
 
 protected:
     void SetUp() override {
-        platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD", kSerial);
+        MapCard(m_card.Path(), L"CARD", kSerial);
         platform::posix::MapDrive(L'D', m_disk.Path(), platform::kDriveFixed);
         m_disk.MakeFolder("run");
     }
@@ -216,7 +222,7 @@ TEST_F(TreeCopyTest, TenThousandNestedFoldersOnASmallStack) {
     // In memory when it can be: 10,000 folders on a shared disk take many seconds.
     const TempFolder card("/dev/shm");
     const TempFolder disk("/dev/shm");
-    platform::posix::MapDrive(L'E', card.Path(), platform::kDriveRemovable, L"CARD", kSerial);
+    MapCard(card.Path(), L"CARD", kSerial);
     platform::posix::MapDrive(L'D', disk.Path(), platform::kDriveFixed);
     disk.MakeFolder("run");
     MakeDeepTree(card.Path(), 10000);
@@ -261,7 +267,7 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
     m_card.WriteFile("B/b1", "b1");
     m_sink.onLine = [this](const std::wstring& line) {
         if (line == L"E:\\A" || line == L"E:\\B")
-            platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD", kSerial + 1);
+            MapCard(m_card.Path(), L"CARD", kSerial + 1);
     };
     TreeCopyResult result = Copy();
     EXPECT_TRUE(result.volumeChanged);
@@ -274,7 +280,7 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
     m_sink = RecordingSink();
     platformtest::RemoveTree(m_card.At("A"));
     platformtest::RemoveTree(m_card.At("B"));
-    platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD", kSerial);
+    MapCard(m_card.Path(), L"CARD", kSerial);
     m_card.WriteFile("big", std::string(20u << 20, 'b'));
     m_disk.MakeFolder("run2");
     bool changed = false;
@@ -282,7 +288,7 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
         if (changed)
             return;
         changed = true;
-        platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"OTHER", kSerial);
+        MapCard(m_card.Path(), L"OTHER", kSerial);
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     };
     TreeCopyInput input{L"E:", L"D:\\run2", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
@@ -295,11 +301,11 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
     // Changed as soon as a copy is complete: it waits under its temporary name for the next look,
     // which drops it.
     m_sink = RecordingSink();
-    platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD", kSerial);
+    MapCard(m_card.Path(), L"CARD", kSerial);
     m_disk.MakeFolder("run3");
     m_sink.onProgress = [&](uint64_t done) {
         if (done == (20u << 20))
-            platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD", kSerial + 2);
+            MapCard(m_card.Path(), L"CARD", kSerial + 2);
     };
     input.destinationRoot = L"D:\\run3";
     result = CTreeCopy(input, m_sink).Run();

@@ -51,11 +51,13 @@ TEST_F(DriveMapTest, DriveTypeOfMappedAndUnmappedLetters) {
 }
 
 TEST_F(DriveMapTest, RemappingALetterReplacesItsTypeLabelAndSerial) {
-    posix::MapDrive(L'F', "/tmp", kDriveRemovable, L"ONE", 7);
+    posix::MapDrive(L'F', "/tmp", kDriveRemovable, L"ONE");
+    posix::SetDriveSerial(L'F', 7);
     VolumeIdentity identity;
     ASSERT_TRUE(GetVolumeIdentity(L"F:\\", identity));
     EXPECT_EQ(identity, (VolumeIdentity{7, L"ONE"}));
-    posix::MapDrive(L'F', "/tmp", kDriveFixed, L"TWO", 8);
+    posix::MapDrive(L'F', "/tmp", kDriveFixed, L"TWO");
+    posix::SetDriveSerial(L'F', 8);
     std::wstring label;
     ASSERT_TRUE(VolumeLabel(L"F:\\", label));
     EXPECT_EQ(label, L"TWO");

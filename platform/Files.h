@@ -6,6 +6,7 @@
 // A backslash inside a host name is listed as U+F05C, the character Windows tools show for it, and
 // turns back into a backslash in any path, so such a name is read as the one file it is.
 #include "platform/Errors.h"
+#include "platform/Sha256.h"
 
 #include <atomic>
 #include <cstdint>
@@ -42,6 +43,8 @@ struct FolderEntry {
     // something elsewhere, perhaps outside the volume. Other reparse points (a deduplicated or
     // offline file) hold their own data and are not links.
     bool isLink = false;
+    uint64_t size = 0;          // files only
+    FileTime lastWriteTime = 0; // files only
 };
 
 // One open folder listing (FindFirstFileW/FindNextFileW/FindClose). Move-only.
@@ -83,6 +86,8 @@ ErrorCode DeleteFileAt(const std::wstring& path);
 // Gives a file or folder a new name in the same volume, never in place of anything: a name that is
 // taken (by a file or a folder) gives kErrorAlreadyExists and changes nothing.
 ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to);
+// Removes a folder that is empty (RemoveDirectoryW).
+ErrorCode RemoveEmptyFolder(const std::wstring& path);
 
 // Called as the copy goes: the file's size and the bytes copied so far. Return true to cancel.
 using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, void* context);
@@ -95,5 +100,40 @@ using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, 
 // removed: give the copy a name of its own (a temporary name), which it then owns.
 ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
                         void* context, const std::atomic<int32_t>* cancel);
+
+// Copies one file as CopyToNewFile does (never over an existing file), but in a loop of its own that reads
+// the source once and gives the SHA-256 of exactly the data written (the copy is flushed to the disk before
+// this returns). Progress and the cancel flag work per chunk on every platform.
+ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest);
+
+// The SHA-256 of a file's content, read past the system's cache where the platform allows it
+// (unbuffered on Windows, direct I/O on Linux where the file system takes it). Progress reports
+// the bytes read; a nonzero *cancel stops it (kErrorRequestAborted).
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest);
+
+// A file made new for writing (CREATE_ALWAYS): a file of that name is replaced.
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile();
+    NewFile(NewFile&& other) noexcept;
+    NewFile& operator=(NewFile&& other) noexcept;
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    static NewFile Create(const std::wstring& path, ErrorCode& error);
+    bool IsOpen() const { return m_handle != nullptr; }
+    ErrorCode Write(const void* data, size_t size);
+    // Closes the file; a late write failure shows here.
+    ErrorCode Close();
+
+private:
+    void* m_handle = nullptr;
+};
+
+// Reads a whole file of at most maxBytes into bytes.
+ErrorCode ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes);
 
 } // namespace platform
