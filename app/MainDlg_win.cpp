@@ -1,6 +1,5 @@
 #include "app/MainDlg_win.h"
 #include "app/MainDlgLayout.h"
-#include "app/Version.h"
 #include "copy/DestinationNaming.h"
 #include "copy/Progress.h"
 #include "platform/Drives.h"
@@ -10,6 +9,8 @@
 #include "settings/Settings.h"
 #include "settings/StartWithWindows.h"
 #include "ui/AboutDlg_win.h"
+
+#include "HarvexVersion.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
