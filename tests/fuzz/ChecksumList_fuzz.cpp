@@ -23,8 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // What is read back is written out the same way.
             platform::Sha256Digest digest{};
             const std::string again = ChecksumLine(digest, line.relativePath);
-            const ChecksumListLine reread = ParseChecksumLine(std::string_view(again).substr(0, again.size() - 1));
-            FUZZ_CHECK(reread.kind == ChecksumListLine::Kind::Entry && reread.relativePath == line.relativePath);
+            const ChecksumListLine reread =
+                ParseChecksumLine(std::string_view(again).substr(0, again.size() - 1));
+            FUZZ_CHECK(reread.kind == ChecksumListLine::Kind::Entry &&
+                       reread.relativePath == line.relativePath);
         } else if (line.kind == ChecksumListLine::Kind::Malformed) {
             FUZZ_CHECK(!line.problem.empty());
         }
