@@ -13,6 +13,7 @@
 #include "HarvexVersion.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <dbt.h>
 #include <shlobj.h>
 
@@ -191,6 +192,9 @@ bool CMainDlg::HandleCommand(int id) {
     case ID_TRAY_DONATE:
         m_donateLink.OpenTarget();
         return true;
+    case ID_TRAY_VERIFY_COPY:
+        OnVerifyCopy();
+        return true;
     case ID_TRAY_QUIT:
         m_quitRequested = true;
         PostQuitMessage(0);
@@ -327,6 +331,8 @@ void CMainDlg::OnDestroy() {
 }
 
 bool CMainDlg::CopiesStillRunning() {
+    if (!m_listCheck.WorkerHasEnded())
+        return true;
     for (int32_t i = 0; i < kDriveCount; ++i) {
         // A worker held by its completion message box has nothing left to write.
         if (!m_jobs.Job(i).WorkerHasEnded() && !m_inCompletionActions[static_cast<size_t>(i)])
@@ -338,6 +344,7 @@ bool CMainDlg::CopiesStillRunning() {
 void CMainDlg::StopJobsForQuit() {
     m_closing = true;
     m_jobs.StopAll();
+    m_listCheck.Stop();
     // On Windows a copy ends within one chunk of its file. Wine's file copy ignores the stop
     // request, so there the file in progress is finished rather than left half written; only a
     // copy that hangs for good is given up on. Messages keep flowing meanwhile: a worker's
@@ -402,8 +409,12 @@ void CMainDlg::ShowQueuedReports() {
     ReportBatchView view = ViewReportBatch(m_reports->TakeAll(), ComboSelection(m_logLevelCombo));
     m_logEdit.Append(view.appendText, view.appendedLines);
     ShowProgressView(view);
-    for (int32_t driveIndex : view.endedRuns)
-        m_jobs.OnWorkerEnded(driveIndex);
+    for (int32_t driveIndex : view.endedRuns) {
+        if (driveIndex == kListCheckIndex)
+            m_listCheck.OnWorkerEnded();
+        else
+            m_jobs.OnWorkerEnded(driveIndex);
+    }
 }
 
 void CMainDlg::ShowProgressView(const ReportBatchView& view) {
@@ -441,6 +452,7 @@ void CMainDlg::OnClear() {
 
 void CMainDlg::OnStop() {
     m_jobs.StopAll();
+    m_listCheck.Stop();
 }
 
 void CMainDlg::OnOptions() {
@@ -460,6 +472,29 @@ void CMainDlg::OnOptions() {
 
 OptionsDialogValues CMainDlg::OptionsNow() {
     return *LockedObject<OptionsDialogValues>::Scope(m_options);
+}
+
+// Asks for a checksum list and checks it on the list check's worker; the dialog shows how it goes.
+void CMainDlg::OnVerifyCopy() {
+    if (m_listCheck.IsRunning()) {
+        MessageBoxW(m_hwnd, L"A copy is being verified. Stop it first, or wait until it has ended.",
+                    L"Harvex", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::vector<wchar_t> path(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = m_hwnd;
+    dialog.lpstrFilter = L"Checksum lists (*.sha256)\0*.sha256\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrTitle = L"Verify a copy";
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!GetOpenFileNameW(&dialog))
+        return;
+    ShowWindow(m_hwnd, SW_SHOWNORMAL);
+    if (!m_listCheck.Start(path.data()))
+        MessageBoxW(m_hwnd, L"The check could not be started.", L"Harvex", MB_OK | MB_ICONWARNING);
 }
 
 void CMainDlg::OnAbout() {

@@ -7,6 +7,7 @@
 #include "app/StartOptions.h"
 #include "app/TrayIcon_win.h"
 #include "copy/JobHost.h"
+#include "copy/ListCheck.h"
 #include "drives/DriveListView_win.h"
 #include "drives/DriveMonitor.h"
 #include "log/LockedObject.h"
@@ -65,6 +66,7 @@ private:
     void OnStop();
     void OnOptions();
     void OnAbout();
+    void OnVerifyCopy();
     // A copy of the Options dialog's settings as they stand; on any thread.
     OptionsDialogValues OptionsNow();
     void StopJobsForQuit();
@@ -100,6 +102,7 @@ private:
 
     std::unique_ptr<ReportQueue> m_reports;
     DriveJobTable m_jobs;
+    CListCheck m_listCheck{this}; // "Verify a copy..."
     DriveListView m_driveList;
     DriveMonitor m_driveMonitor;
     std::array<std::atomic<bool>, kDriveCount> m_inCompletionActions{};
