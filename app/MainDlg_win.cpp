@@ -1,8 +1,7 @@
 #include "app/MainDlg_win.h"
+#include "app/CompletionActions_win.h"
 #include "app/MainDlgLayout.h"
-#include "copy/DestinationNaming.h"
 #include "copy/Progress.h"
-#include "platform/Drives.h"
 #include "platform/System.h"
 #include "resources/resource.h"
 #include "settings/OptionsDialog_win.h"
@@ -26,6 +25,9 @@ constexpr DWORD kReportsIntervalMs = 50;
 constexpr UINT_PTR kReportsTimerId = 0x4852;
 // How long quitting waits at most for running copies to stop before the process ends them.
 constexpr DWORD kQuitWaitMs = 120000;
+// How long the end of the session waits for copies to stop: Windows ends a program that holds
+// the session's end for about five seconds.
+constexpr DWORD kSessionEndWaitMs = 4000;
 
 constexpr int kCopyToReadChars = 10240;
 
@@ -60,7 +62,8 @@ int32_t ComboSelection(HWND combo) {
 } // namespace
 
 CMainDlg::CMainDlg()
-    : m_settingsKey(platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass)), m_jobs(this),
+    : m_settingsKey(platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass)),
+      m_host(std::make_unique<ReportingHost>()), m_jobs(m_host.get(), [this] { return RunOptionsNow(); }),
       m_driveMonitor(m_driveList, m_jobs) {
     AddMainDialogRules(Layout());
 }
@@ -119,6 +122,13 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         m_reportsTimerSet = false;
         ShowQueuedReports();
         return Result(0);
+    case WM_QUERYENDSESSION:
+        // The copies are stopped when the session really ends (WM_ENDSESSION), not on the question.
+        return Result(TRUE);
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
+        return Result(0);
     case WM_DEVICECHANGE:
         return Result(m_driveMonitor.OnDeviceChange(static_cast<uint32_t>(wParam),
                                                     reinterpret_cast<const void*>(lParam)));
@@ -131,6 +141,9 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == m_taskbarCreatedMessage && m_taskbarCreatedMessage != 0) {
         m_trayIcon.Readd();
+        // A hidden dialog whose icon the new shell refused would be out of reach.
+        if (!m_trayIcon.IsShown() && !IsWindowVisible(m_hwnd))
+            ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
         return Result(0);
     }
     LRESULT gridResult = 0;
@@ -158,7 +171,7 @@ LRESULT CALLBACK CMainDlg::DriveListProc(HWND hwnd, UINT message, WPARAM wParam,
 bool CMainDlg::HandleCommand(int id) {
     switch (id) {
     case IDCANCEL:
-        ShowWindow(m_hwnd, SW_HIDE);
+        HideToTray();
         return true;
     case IDC_BROWSE:
         OnBrowse();
@@ -194,8 +207,11 @@ bool CMainDlg::HandleCommand(int id) {
 }
 
 BOOL CMainDlg::OnInitDialog() {
-    m_reports =
-        std::make_unique<ReportQueue>([hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); });
+    // A worker given up at quitting may still end its actions after the dialog is gone: it holds
+    // nothing of the dialog's but the window handle, which then names no window.
+    m_host->Connect(
+        [hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); },
+        [hwnd = m_hwnd](const CompletionRequest& request) { RunCompletionActions(hwnd, request); });
     m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
     m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, L"Harvex 2.0");
@@ -212,10 +228,8 @@ BOOL CMainDlg::OnInitDialog() {
     m_trayMenu.Build();
 
     Settings settings = LoadSettings(m_settingsKey, platform::DocumentsFolder);
-    m_ejectCdRom = settings.ejectCdRom;
-    m_showPopup = settings.showPopup;
-    m_beep = settings.beep;
-    m_beepBySpeaker = settings.beepBySpeaker;
+    m_completion =
+        CompletionOptions{settings.ejectCdRom, settings.showPopup, settings.beep, settings.beepBySpeaker};
     SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, settings.saveTo.c_str());
 
     auto loadIcon = [this](int size) {
@@ -267,17 +281,19 @@ void CMainDlg::FillCombos(int32_t folderName, int32_t logLevel) {
 }
 
 void CMainDlg::OnDestroy() {
-    Settings settings;
-    settings.folderName = ComboSelection(m_folderNamesCombo);
-    settings.logLevel = ComboSelection(m_logLevelCombo);
-    settings.ejectCdRom = m_ejectCdRom;
-    settings.showPopup = m_showPopup;
-    settings.beep = m_beep;
-    settings.beepBySpeaker = m_beepBySpeaker;
-    settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-    StoreSettings(m_settingsKey, settings);
-
-    SaveWindowPlacement(m_hwnd, L"Main frame");
+    // The settings are stored by Quit alone; a session that ends keeps the stored ones.
+    if (!m_sessionEnded) {
+        Settings settings;
+        settings.folderName = ComboSelection(m_folderNamesCombo);
+        settings.logLevel = ComboSelection(m_logLevelCombo);
+        settings.ejectCdRom = m_completion.m_ejectCdRom;
+        settings.showPopup = m_completion.m_showPopup;
+        settings.beep = m_completion.m_beep;
+        settings.beepBySpeaker = m_completion.m_beepBySpeaker;
+        settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
+        StoreSettings(m_settingsKey, settings);
+        SaveWindowPlacement(m_hwnd, L"Main frame");
+    }
 
     m_trayIcon.Remove();
     m_trayMenu.Destroy();
@@ -287,25 +303,42 @@ void CMainDlg::OnDestroy() {
     StopJobsForQuit();
 }
 
-bool CMainDlg::CopiesStillRunning() {
-    for (int32_t i = 0; i < kDriveCount; ++i) {
-        // A worker held by its completion message box has nothing left to write.
-        if (!m_jobs.Job(i).WorkerHasEnded() && !m_inCompletionActions[static_cast<size_t>(i)])
-            return true;
-    }
-    return false;
-}
-
 void CMainDlg::StopJobsForQuit() {
-    m_closing = true;
-    m_jobs.StopAll();
+    // From here on an arrival starts nothing and a run that waits for its drive never starts.
+    m_jobs.Close();
     // On Windows a copy ends within one chunk of its file. Wine's file copy ignores the stop
     // request, so there the file in progress is finished rather than left half written; only a
-    // copy that hangs for good is given up on. Messages keep flowing meanwhile: a worker's
-    // completion message box is owned by this dialog and talks to it.
+    // copy that hangs for good is given up on.
+    // At the session's end the waiting is over already.
+    WaitForCopies(m_sessionEnded ? 0 : kQuitWaitMs);
+    m_closing = true;
+    // No report reaches the dialog any more, and a worker that waits to show its completion is let go.
+    m_host->Reports().Close();
+    if (!m_jobs.JoinEndedAndAbandonTheRest())
+        (void)m_host.release();
+}
+
+void CMainDlg::OnEndSession() {
+    for (int32_t i = 0; i < kDriveCount; ++i) {
+        CDriveJob& job = m_jobs.Job(i);
+        if (job.IsRunning())
+            job.Log(LogBasic, L"The session is ending: the copy is stopped.");
+    }
+    m_jobs.Close();
+    WaitForCopies(kSessionEndWaitMs);
+    ShowQueuedReports();
+    m_sessionEnded = true;
+    // The process may be ended any time after this message returns; end the dialog the quick way.
+    m_quitRequested = true;
+    EndDialog(m_hwnd, 0);
+}
+
+void CMainDlg::WaitForCopies(DWORD limitMs) {
+    // Messages keep flowing meanwhile: reports are shown, and a worker's completion message box is
+    // owned by this dialog and talks to it.
     DWORD start = GetTickCount();
     bool quitSeen = false;
-    while (CopiesStillRunning() && GetTickCount() - start < kQuitWaitMs) {
+    while (m_jobs.CopiesStillRunning() && GetTickCount() - start < limitMs) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -319,10 +352,11 @@ void CMainDlg::StopJobsForQuit() {
     }
     if (quitSeen)
         PostQuitMessage(0);
-    // No report may reach the dialog once it is being destroyed.
-    if (m_reports)
-        m_reports->Close();
-    m_jobs.JoinEndedAndAbandonTheRest();
+}
+
+void CMainDlg::HideToTray() {
+    // Without an icon in the notification area a hidden dialog could never be reached again.
+    ShowWindow(m_hwnd, m_trayIcon.IsShown() ? SW_HIDE : SW_MINIMIZE);
 }
 
 void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
@@ -357,14 +391,15 @@ void CMainDlg::OnReportsQueued() {
 }
 
 void CMainDlg::ShowQueuedReports() {
-    if (!m_reports || m_closing)
+    if (m_closing)
         return;
     m_lastReportsShown = GetTickCount();
-    ReportBatchView view = ViewReportBatch(m_reports->TakeAll(), ComboSelection(m_logLevelCombo));
+    ReportQueue& reports = m_host->Reports();
+    ReportBatchView view = ViewReportBatch(reports.TakeAll(), ComboSelection(m_logLevelCombo));
     m_logEdit.Append(view.appendText, view.appendedLines);
     ShowProgressView(view);
-    for (int32_t driveIndex : view.endedRuns)
-        m_jobs.OnWorkerEnded(driveIndex);
+    // A finished run's beep and pop-up wait for this: "Complete." is on screen now.
+    reports.MarkShown();
 }
 
 void CMainDlg::ShowProgressView(const ReportBatchView& view) {
@@ -405,13 +440,10 @@ void CMainDlg::OnStop() {
 }
 
 void CMainDlg::OnOptions() {
-    CompletionOptions options{m_ejectCdRom, m_showPopup, m_beep, m_beepBySpeaker};
+    CompletionOptions options = m_completion;
     if (!EditCompletionOptions(GetActiveWindow(), options))
         return;
-    m_ejectCdRom = options.m_ejectCdRom;
-    m_showPopup = options.m_showPopup;
-    m_beep = options.m_beep;
-    m_beepBySpeaker = options.m_beepBySpeaker;
+    m_completion = options;
 }
 
 void CMainDlg::OnAbout() {
@@ -419,43 +451,11 @@ void CMainDlg::OnAbout() {
     about.DoModal(GetActiveWindow());
 }
 
-void CMainDlg::ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) {
-    if (m_reports)
-        m_reports->PushLogLine(driveIndex, level, text);
-}
-
-void CMainDlg::ShowProgress(const ProgressReport& report) {
-    if (m_reports)
-        m_reports->PushProgress(report);
-}
-
-void CMainDlg::OnRunEnded(int32_t driveIndex) {
-    if (m_reports)
-        m_reports->PushRunEnded(driveIndex);
-}
-
-std::wstring CMainDlg::MakeDestinationFolder(int32_t driveIndex) {
+RunOptions CMainDlg::RunOptionsNow() {
     // The controls count as they stand now, saved or not.
-    std::wstring copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-    return ::MakeDestinationFolder(copyTo, ComboSelection(m_folderNamesCombo), driveIndex);
-}
-
-void CMainDlg::RunCompletionActions(int32_t driveIndex) {
-    m_inCompletionActions[static_cast<size_t>(driveIndex)] = true;
-    std::wstring root = L"A:\\";
-    root[0] = static_cast<wchar_t>(L'A' + driveIndex);
-    std::wstring devicePath = L"\\\\.\\A:";
-    devicePath[4] = root[0];
-    CompletionPlan plan = PlanCompletion(m_ejectCdRom != 0, m_beep != 0, m_beepBySpeaker != 0,
-                                         m_showPopup != 0, platform::DriveType(root));
-    if (plan.eject)
-        platform::EjectMedia(devicePath);
-    if (plan.speakerBeep)
-        Beep(1000, 100);
-    if (plan.soundBeep)
-        MessageBeep(MB_ICONASTERISK);
-    if (plan.popup)
-        MessageBoxW(m_hwnd, CompletionPopupText(driveIndex).c_str(), L"Harvex",
-                    MB_SYSTEMMODAL | MB_ICONINFORMATION);
-    m_inCompletionActions[static_cast<size_t>(driveIndex)] = false;
+    RunOptions options;
+    options.copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
+    options.folderNaming = ComboSelection(m_folderNamesCombo);
+    options.completion = m_completion;
+    return options;
 }

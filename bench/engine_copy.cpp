@@ -89,15 +89,21 @@ private:
     bool m_raised = false;
 };
 
-// Hosts share the destination rule: one new folder, as harvex makes one per arrival.
 class HostBase : public IJobHost {
 public:
-    std::wstring MakeDestinationFolder(int32_t) override {
-        const platform::ErrorCode error = platform::CreateFolder(kDestination);
-        return error == platform::kSuccess ? std::wstring(kDestination) : std::wstring();
-    }
-    void RunCompletionActions(int32_t) override {}
+    void RunCompletionActions(const CompletionRequest&) override {}
 };
+
+// One new folder, as harvex makes one per arrival; the run is handed it as its "Copy to" text
+// with no naming rule.
+bool StartRun(CDriveJob& job) {
+    if (platform::CreateFolder(kDestination) != platform::kSuccess)
+        return false;
+    RunOptions options;
+    options.copyTo = kDestination;
+    job.Attach(options);
+    return true;
+}
 
 // Reports go nowhere; the end of the run wakes the waiting thread.
 class NullHost : public HostBase {
@@ -219,18 +225,14 @@ int main(int argc, char** argv) {
     if (!options.dialogHost) {
         NullHost host;
         CDriveJob job(kSourceDriveIndex, &host);
-        job.Attach();
-        if (job.IsRunning())
+        if (StartRun(job))
             host.WaitForEnd();
-        job.OnWorkerEnded();
         return ReportRun(job, start);
     }
     DialogHost host(options.logLevel, options.batchMs);
     CDriveJob job(kSourceDriveIndex, &host);
-    job.Attach();
-    if (job.IsRunning())
+    if (StartRun(job))
         host.ShowReportsUntilRunEnded();
-    job.OnWorkerEnded();
     host.PrintSummary();
     return ReportRun(job, start);
 }

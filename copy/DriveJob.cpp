@@ -1,5 +1,6 @@
 #include "copy/DriveJob.h"
 
+#include "copy/DestinationNaming.h"
 #include "copy/Progress.h"
 #include "copy/WalkPaths.h"
 #include "drives/DriveTypes.h"
@@ -27,18 +28,41 @@ CDriveJob::CDriveJob(int32_t driveIndex, IJobHost* host)
     : m_driveIndex(driveIndex), m_source(SourceOf(driveIndex)), m_host(host) {}
 
 CDriveJob::~CDriveJob() {
-    StopAndJoin();
+    Close();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
-void CDriveJob::Attach() {
+void CDriveJob::Attach(RunOptions options) {
     Log(LogBasic, L"drive attached");
+    std::unique_lock guard(m_stateLock);
+    if (m_closed)
+        return;
     m_stop = 1;
-    if (m_thread.joinable()) {
-        // The old worker ends on its own; OnWorkerEnded starts the new run after it.
-        m_runWanted = true;
+    if (m_workerActive) {
+        // The worker takes this run as soon as the old one has ended; a later arrival replaces it.
+        m_waitingRun = std::move(options);
         return;
     }
-    StartRun();
+    // A worker that made its last act is gone or about to be: the join does not wait.
+    if (m_thread.joinable())
+        m_thread.join();
+    m_stop = 0;
+    m_workerActive = true;
+    guard.unlock();
+    StartWorker(std::move(options));
+}
+
+void CDriveJob::StartWorker(RunOptions options) {
+    try {
+        m_thread = std::thread(&CDriveJob::Work, this, std::move(options));
+    } catch (const std::system_error&) {
+        {
+            std::lock_guard guard(m_stateLock);
+            m_workerActive = false;
+        }
+        Log(LogBasic, L"No copy is made: the copy could not be started.");
+    }
 }
 
 void CDriveJob::Detach() {
@@ -46,54 +70,64 @@ void CDriveJob::Detach() {
 }
 
 void CDriveJob::Stop() {
+    std::lock_guard guard(m_stateLock);
+    m_waitingRun.reset();
     m_stop = 1;
 }
 
-void CDriveJob::OnWorkerEnded() {
-    if (m_thread.joinable())
-        m_thread.join();
-    if (!m_runWanted)
-        return;
-    m_runWanted = false;
-    StartRun();
+void CDriveJob::Close() {
+    std::lock_guard guard(m_stateLock);
+    m_closed = true;
+    m_waitingRun.reset();
+    m_stop = 1;
 }
 
 bool CDriveJob::IsRunning() const {
-    return m_thread.joinable();
+    std::lock_guard guard(m_stateLock);
+    return m_workerActive;
 }
 
-bool CDriveJob::WorkerHasEnded() const {
-    return !m_thread.joinable() || m_workerEnded.load();
+bool CDriveJob::IsCopying() const {
+    std::lock_guard guard(m_stateLock);
+    return m_workerActive && m_phase.load() == Phase::Copying;
 }
 
-void CDriveJob::StopAndJoin() {
-    m_runWanted = false;
-    m_stop = 1;
+bool CDriveJob::JoinIfEnded() {
+    if (IsRunning())
+        return false;
     if (m_thread.joinable())
         m_thread.join();
+    return true;
 }
 
-void CDriveJob::StartRun() {
-    if (m_thread.joinable())
-        m_thread.join();
-    m_stop = 0;
-    m_destination = m_host->MakeDestinationFolder(m_driveIndex);
-    if (m_destination.empty()) {
-        // An empty destination would put the copy at the root of the current drive.
-        Log(LogBasic, L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
+void CDriveJob::Work(RunOptions options) {
+    do {
+        Run(options);
+    } while (TakeWaitingRun(options));
+}
+
+bool CDriveJob::TakeWaitingRun(RunOptions& options) {
+    bool another = false;
+    {
+        std::lock_guard guard(m_stateLock);
+        if (m_waitingRun && !m_closed) {
+            options = std::move(*m_waitingRun);
+            m_waitingRun.reset();
+            m_stop = 0;
+            another = true;
+        } else {
+            m_workerActive = false;
+        }
+    }
+    // After the last run this is the worker's last act: the job may be joined from here on.
+    m_host->OnRunEnded(m_driveIndex);
+    return another;
+}
+
+void CDriveJob::Run(const RunOptions& options) {
+    m_phase = Phase::Preparing;
+    if (!PrepareDestination(options))
         return;
-    }
-    m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
-    m_workerEnded = false;
-    try {
-        m_thread = std::thread(&CDriveJob::Run, this);
-    } catch (const std::system_error&) {
-        m_workerEnded = true;
-        Log(LogBasic, L"No copy is made: the copy could not be started.");
-    }
-}
-
-void CDriveJob::Run() {
     Log(LogBasic, L"Copying...");
     m_progress = 0.0f;
     m_errorCount = 0;
@@ -102,10 +136,23 @@ void CDriveJob::Run() {
     m_fileDone = 0;
     m_fileTotal = 0;
     m_startTick = platform::TickCount();
+    m_phase = Phase::Copying;
     CopyFolder(std::wstring());
-    FinishRun();
-    m_host->OnRunEnded(m_driveIndex);
-    m_workerEnded = true;
+    FinishRun(options);
+}
+
+// On the worker: a "Copy to" on a dead share or a failing card may take the system a long time to
+// answer, and so may the label of the arriving volume.
+bool CDriveJob::PrepareDestination(const RunOptions& options) {
+    NamingEnvironment& naming = options.naming ? *options.naming : SystemNamingEnvironment();
+    m_destination = MakeDestinationFolder(options.copyTo, options.folderNaming, m_driveIndex, naming);
+    if (m_destination.empty()) {
+        // An empty destination would put the copy at the root of the current drive.
+        Log(LogBasic, L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
+        return false;
+    }
+    m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
+    return true;
 }
 
 // The space in use on the volume is the whole basis of the progress fraction: there is no
@@ -123,7 +170,7 @@ void CDriveJob::MeasureTotal() {
     m_sizeText = FormatSize(m_totalBytes);
 }
 
-void CDriveJob::FinishRun() {
+void CDriveJob::FinishRun(const RunOptions& options) {
     ProgressReport report;
     report.driveIndex = m_driveIndex;
     report.errorCount = m_errorCount;
@@ -136,13 +183,16 @@ void CDriveJob::FinishRun() {
     Log(LogBasic, FinishedText(m_errorCount));
     report.fraction = 1.0f;
     m_host->ShowProgress(report);
-    m_host->RunCompletionActions(m_driveIndex);
+    m_phase = Phase::Completing;
+    m_host->RunCompletionActions(CompletionRequest{m_driveIndex, options.completion, m_errorCount});
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {
     {
         LockedObject<LogHistory>::Scope history(m_log);
         history->emplace_back(platform::TickCount(), text);
+        if (history->size() > kHistoryLines)
+            history->pop_front();
     }
     m_host->ShowLogLine(m_driveIndex, level, text);
 }

@@ -1,17 +1,25 @@
 #pragma once
-// What a copy job needs from the program around it (the main dialog in harvex.exe, a console sink
+// Where a copy job reports to (the main dialog in harvex.exe, a console sink
 // in the benchmarks, a recorder in the tests).
 #include "log/LogLevel.h"
+#include "settings/CompletionOptions.h"
 
 #include <cstdint>
 #include <string>
 
 struct ProgressReport {
     int32_t driveIndex = 0;
-    std::wstring sizeText; // empty in the final reports
-    float fraction = 0.0f; // exactly 1.0: the run finished; exactly -1.0: it was stopped
-    uint32_t elapsed = 0;  // milliseconds since the run began; 0 in the final reports
+    std::wstring sizeText;   // empty in the final reports
+    float fraction = 0.0f;   // exactly 1.0: the run finished; exactly -1.0: it was stopped
+    uint32_t elapsed = 0;    // milliseconds since the run began; 0 in the final reports
     uint32_t errorCount = 0; // files and folders that failed in this run (final reports only)
+};
+
+// What a finished run asks of the completion actions.
+struct CompletionRequest {
+    int32_t driveIndex = 0;
+    CompletionOptions options;
+    uint32_t errorCount = 0; // files and folders that could not be copied
 };
 
 class IJobHost {
@@ -23,15 +31,11 @@ public:
     virtual void ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) = 0;
     virtual void ShowProgress(const ProgressReport& report) = 0;
 
-    // A new, empty destination folder for a run of this drive, or an empty text when none can be
-    // had. Called on the user-interface thread, inside Attach.
-    virtual std::wstring MakeDestinationFolder(int32_t driveIndex) = 0;
-
     // Eject, beep and pop-up after a run that finished (not one that was stopped). Called on the
     // worker thread after the final report; the run counts as going on until it returns.
-    virtual void RunCompletionActions(int32_t driveIndex) = 0;
+    virtual void RunCompletionActions(const CompletionRequest& request) = 0;
 
-    // The worker's very last act. The host hands it to the user-interface thread, which then calls
-    // CDriveJob::OnWorkerEnded so the job can release the thread and start a run that is waiting.
+    // A run has ended (after its final report and completion actions). When no other run of the
+    // drive waits, this is the worker's last act.
     virtual void OnRunEnded(int32_t driveIndex) = 0;
 };

@@ -42,5 +42,6 @@ struct CompletionPlan {
 CompletionPlan PlanCompletion(bool ejectCdRom, bool beep, bool beepBySpeaker, bool showPopup,
                               uint32_t driveType);
 
-// "Copying finished for drive \\.\E:"
-std::wstring CompletionPopupText(int32_t driveIndex);
+// "Copying finished for drive \\.\E:", and for a run with errors a second line: "3 files or folders
+// could not be copied."
+std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount);
