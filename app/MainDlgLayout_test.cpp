@@ -1,5 +1,7 @@
 #include "app/MainDlgLayout.h"
 
+#include "resources/resource.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -21,13 +23,25 @@ GridRect Dlu(int32_t x, int32_t y, int32_t w, int32_t h) {
 // Template 129's controls (x, y, width, height in dialog units).
 const std::map<int32_t, GridRect>& TemplateRects() {
     static const std::map<int32_t, GridRect> rects = {
-        {1004, Dlu(4, 5, 92, 60)},     {1000, Dlu(102, 1, 201, 126)}, {1001, Dlu(138, 11, 123, 12)},
-        {57681, Dlu(109, 13, 27, 8)},  {57682, Dlu(109, 28, 45, 8)},  {1013, Dlu(156, 27, 141, 100)},
-        {1019, Dlu(109, 58, 188, 48)}, {1012, Dlu(264, 10, 34, 14)},  {57683, Dlu(109, 45, 15, 8)},
-        {1014, Dlu(127, 43, 134, 86)}, {1015, Dlu(264, 42, 34, 14)},  {1016, Dlu(109, 112, 96, 8)},
-        {1017, Dlu(209, 109, 51, 13)}, {1018, Dlu(4, 65, 92, 8)},     {1003, Dlu(264, 108, 34, 14)},
-        {57684, Dlu(4, 74, 92, 14)},   {57686, Dlu(4, 89, 92, 14)},   {1005, Dlu(4, 104, 92, 8)},
-        {40002, Dlu(4, 113, 92, 14)},
+        {IDC_DRIVE_LIST, Dlu(4, 5, 92, 60)},
+        {IDC_COPYING_OPTIONS_GROUP, Dlu(102, 1, 201, 126)},
+        {IDC_COPY_TO_EDIT, Dlu(138, 11, 123, 12)},
+        {IDC_COPY_TO_LABEL, Dlu(109, 13, 27, 8)},
+        {IDC_FOLDER_NAMES_LABEL, Dlu(109, 28, 45, 8)},
+        {IDC_FOLDER_NAMES_COMBO, Dlu(156, 27, 141, 100)},
+        {IDC_LOG_EDIT, Dlu(109, 58, 188, 48)},
+        {IDC_BROWSE, Dlu(264, 10, 34, 14)},
+        {IDC_LOG_LABEL, Dlu(109, 45, 15, 8)},
+        {IDC_LOG_LEVEL_COMBO, Dlu(127, 43, 134, 86)},
+        {IDC_CLEAR, Dlu(264, 42, 34, 14)},
+        {IDC_PROGRESS_TEXT, Dlu(109, 112, 96, 8)},
+        {IDC_PROGRESS_BAR, Dlu(209, 109, 51, 13)},
+        {IDC_DONATE_LINK, Dlu(4, 65, 92, 8)},
+        {IDC_STOP, Dlu(264, 108, 34, 14)},
+        {IDC_OPTIONS, Dlu(4, 74, 92, 14)},
+        {IDC_ABOUT, Dlu(4, 89, 92, 14)},
+        {IDC_HELP_LINK, Dlu(4, 104, 92, 8)},
+        {IDC_QUIT, Dlu(4, 113, 92, 14)},
     };
     return rects;
 }
@@ -61,8 +75,26 @@ protected:
 
 TEST_F(MainDialogLayout, TableHoldsThirtyNineRulesAndTheTemplatesControlsInFirstUseOrder) {
     EXPECT_EQ(m_layout.Rules().size(), 39u);
-    const int32_t expected[] = {0,    1000, 1004, 57681, 1001, 1012, 57682, 1013,  57683, 1014,
-                                1015, 1019, 1016, 1017,  1003, 1018, 1005,  40002, 57684, 57686};
+    const int32_t expected[] = {0,
+                                IDC_COPYING_OPTIONS_GROUP,
+                                IDC_DRIVE_LIST,
+                                IDC_COPY_TO_LABEL,
+                                IDC_COPY_TO_EDIT,
+                                IDC_BROWSE,
+                                IDC_FOLDER_NAMES_LABEL,
+                                IDC_FOLDER_NAMES_COMBO,
+                                IDC_LOG_LABEL,
+                                IDC_LOG_LEVEL_COMBO,
+                                IDC_CLEAR,
+                                IDC_LOG_EDIT,
+                                IDC_PROGRESS_TEXT,
+                                IDC_PROGRESS_BAR,
+                                IDC_STOP,
+                                IDC_DONATE_LINK,
+                                IDC_HELP_LINK,
+                                IDC_QUIT,
+                                IDC_OPTIONS,
+                                IDC_ABOUT};
     const auto& placement = m_layout.InitialPlacement();
     ASSERT_EQ(placement.size(), std::size(expected));
     for (size_t i = 0; i < placement.size(); ++i)
@@ -70,69 +102,70 @@ TEST_F(MainDialogLayout, TableHoldsThirtyNineRulesAndTheTemplatesControlsInFirst
 }
 
 TEST_F(MainDialogLayout, TemplateRectanglesMatchTheWorkedExample) {
-    EXPECT_EQ(Initial(1004).left, 6);
-    EXPECT_EQ(Initial(1004).right, 144);
-    EXPECT_EQ(Initial(1000).right, 455);
+    EXPECT_EQ(Initial(IDC_DRIVE_LIST).left, 6);
+    EXPECT_EQ(Initial(IDC_DRIVE_LIST).right, 144);
+    EXPECT_EQ(Initial(IDC_COPYING_OPTIONS_GROUP).right, 455);
 }
 
 TEST_F(MainDialogLayout, ExtraWidthIsSharedBetweenListAndGroup) {
     ASSERT_TRUE(m_layout.UpdateLayout(Grown(100, 0)));
 
-    EXPECT_EQ(At(1000).right, 555);
-    EXPECT_EQ(At(1004).right, 176); // (555 - 6) * 144 / 449, truncated
-    EXPECT_EQ(At(1000).left, Initial(1000).left + 32);
-    EXPECT_EQ(At(1004).left, 6);
-    EXPECT_EQ(At(1004).top, Initial(1004).top);
-    EXPECT_EQ(At(1000).top, Initial(1000).top);
+    EXPECT_EQ(At(IDC_COPYING_OPTIONS_GROUP).right, 555);
+    EXPECT_EQ(At(IDC_DRIVE_LIST).right, 176); // (555 - 6) * 144 / 449, truncated
+    EXPECT_EQ(At(IDC_COPYING_OPTIONS_GROUP).left, Initial(IDC_COPYING_OPTIONS_GROUP).left + 32);
+    EXPECT_EQ(At(IDC_DRIVE_LIST).left, 6);
+    EXPECT_EQ(At(IDC_DRIVE_LIST).top, Initial(IDC_DRIVE_LIST).top);
+    EXPECT_EQ(At(IDC_COPYING_OPTIONS_GROUP).top, Initial(IDC_COPYING_OPTIONS_GROUP).top);
 }
 
 TEST_F(MainDialogLayout, GroupContentFollowsTheGroupsEdges) {
     ASSERT_TRUE(m_layout.UpdateLayout(Grown(100, 40)));
 
     // Labels move with the group's left edge and keep their size.
-    for (int32_t label : {57681, 57682, 57683}) {
+    for (int32_t label : {IDC_COPY_TO_LABEL, IDC_FOLDER_NAMES_LABEL, IDC_LOG_LABEL}) {
         EXPECT_EQ(At(label).left, Initial(label).left + 32) << label;
         EXPECT_EQ(At(label).right, Initial(label).right + 32) << label;
     }
     // Fields stretch between the group's edges.
-    for (int32_t field : {1001, 1013, 1014, 1019, 1017}) {
+    for (int32_t field :
+         {IDC_COPY_TO_EDIT, IDC_FOLDER_NAMES_COMBO, IDC_LOG_LEVEL_COMBO, IDC_LOG_EDIT, IDC_PROGRESS_BAR}) {
         EXPECT_EQ(At(field).left, Initial(field).left + 32) << field;
         EXPECT_EQ(At(field).right, Initial(field).right + 100) << field;
     }
     // Buttons move with the group's right edge.
-    for (int32_t button : {1012, 1015, 1003}) {
+    for (int32_t button : {IDC_BROWSE, IDC_CLEAR, IDC_STOP}) {
         EXPECT_EQ(At(button).left, Initial(button).left + 100) << button;
         EXPECT_EQ(At(button).right, Initial(button).right + 100) << button;
     }
     // The bottom row moves down with the group, the log box grows down, the rest stays.
-    for (int32_t bottomRow : {1016, 1017, 1003}) {
+    for (int32_t bottomRow : {IDC_PROGRESS_TEXT, IDC_PROGRESS_BAR, IDC_STOP}) {
         EXPECT_EQ(At(bottomRow).top, Initial(bottomRow).top + 40) << bottomRow;
         EXPECT_EQ(At(bottomRow).bottom, Initial(bottomRow).bottom + 40) << bottomRow;
     }
-    EXPECT_EQ(At(1019).top, Initial(1019).top);
-    EXPECT_EQ(At(1019).bottom, Initial(1019).bottom + 40);
-    EXPECT_EQ(At(1012).top, Initial(1012).top);
-    EXPECT_EQ(At(1016).left, Initial(1016).left + 32);
-    EXPECT_EQ(At(1016).right, Initial(1016).right + 32);
+    EXPECT_EQ(At(IDC_LOG_EDIT).top, Initial(IDC_LOG_EDIT).top);
+    EXPECT_EQ(At(IDC_LOG_EDIT).bottom, Initial(IDC_LOG_EDIT).bottom + 40);
+    EXPECT_EQ(At(IDC_BROWSE).top, Initial(IDC_BROWSE).top);
+    EXPECT_EQ(At(IDC_PROGRESS_TEXT).left, Initial(IDC_PROGRESS_TEXT).left + 32);
+    EXPECT_EQ(At(IDC_PROGRESS_TEXT).right, Initial(IDC_PROGRESS_TEXT).right + 32);
 }
 
 TEST_F(MainDialogLayout, LinksStayCentredUnderTheListAndMoveDown) {
     ASSERT_TRUE(m_layout.UpdateLayout(Grown(100, 25)));
 
     // Centre of the list: before 6 + 138 / 2, after 6 + 170 / 2.
-    for (int32_t link : {1018, 1005}) {
+    for (int32_t link : {IDC_DONATE_LINK, IDC_HELP_LINK}) {
         EXPECT_EQ(At(link).left, Initial(link).left + 16) << link;
         EXPECT_EQ(At(link).right, Initial(link).right + 16) << link;
         EXPECT_EQ(At(link).top, Initial(link).top + 25) << link;
         EXPECT_EQ(At(link).bottom, Initial(link).bottom + 25) << link;
     }
-    EXPECT_EQ(At(1004).bottom, Initial(1004).bottom + 25);
+    EXPECT_EQ(At(IDC_DRIVE_LIST).bottom, Initial(IDC_DRIVE_LIST).bottom + 25);
 }
 
 TEST_F(MainDialogLayout, ButtonsBelowTheListStretchToItsWidth) {
     ASSERT_TRUE(m_layout.UpdateLayout(Grown(100, 25)));
 
-    for (int32_t button : {40002, 57684, 57686}) {
+    for (int32_t button : {IDC_QUIT, IDC_OPTIONS, IDC_ABOUT}) {
         EXPECT_EQ(At(button).left, 6) << button;
         EXPECT_EQ(At(button).right, 176) << button;
         EXPECT_EQ(At(button).top, Initial(button).top + 25) << button;
@@ -151,12 +184,13 @@ TEST_F(MainDialogLayout, BackToTemplateSizeRestoresEveryRectangleExactly) {
 
 TEST_F(MainDialogLayout, ZeroClientSizeIsLaidOutAndRestoringRecomputesFromTheTemplate) {
     ASSERT_TRUE(m_layout.UpdateLayout({0, 0, 0, 0}));
-    EXPECT_EQ(At(1000).right, Initial(1000).right - kTemplateClient.right); // keeps its margin
+    EXPECT_EQ(At(IDC_COPYING_OPTIONS_GROUP).right,
+              Initial(IDC_COPYING_OPTIONS_GROUP).right - kTemplateClient.right); // keeps its margin
     EXPECT_EQ(At(0), (GridRect{0, 0, 0, 0}));
 
     ASSERT_TRUE(m_layout.UpdateLayout(Grown(100, 0)));
-    EXPECT_EQ(At(1000).right, 555);
-    EXPECT_EQ(At(1004).right, 176);
+    EXPECT_EQ(At(IDC_COPYING_OPTIONS_GROUP).right, 555);
+    EXPECT_EQ(At(IDC_DRIVE_LIST).right, 176);
 }
 
 TEST(MainDialogLayoutBeforeInit, SizeChangeBeforeInitIsIgnored) {

@@ -7,6 +7,8 @@
 // The destination folder is created; it must not exist. Exit code 0 when every entry was copied,
 // 1 when some failed, 2 on a usage error. Standard output gets a line when the copy starts and one
 // with the number of files and failures when it ends.
+#include "platform/Handles_win.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -20,40 +22,6 @@ struct Counts {
     unsigned long failures = 0;
 };
 
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : m_handle(handle) {}
-    ~FindHandle() {
-        if (IsValid())
-            FindClose(m_handle);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-
-    HANDLE Get() const { return m_handle; }
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_handle;
-};
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    ~FileHandle() {
-        if (IsValid())
-            CloseHandle(m_handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    HANDLE Get() const { return m_handle; }
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_handle;
-};
-
 bool IsDotName(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
@@ -65,16 +33,17 @@ void CopyFolderAttributes(const std::wstring& source, const std::wstring& destin
         return;
     }
     SetFileAttributesW(destination.c_str(), data.dwFileAttributes);
-    FileHandle folder(CreateFileW(destination.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    platform::UniqueHandle folder(CreateFileW(destination.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (folder.IsValid())
         SetFileTime(folder.Get(), &data.ftCreationTime, &data.ftLastAccessTime, &data.ftLastWriteTime);
 }
 
 void CopyTree(const std::wstring& source, const std::wstring& destination, Counts& counts) {
     WIN32_FIND_DATAW data{};
-    FindHandle find(FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                     nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    platform::UniqueFindHandle find(FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &data,
+                                                     FindExSearchNameMatch, nullptr,
+                                                     FIND_FIRST_EX_LARGE_FETCH));
     if (!find.IsValid())
         return;
     do {

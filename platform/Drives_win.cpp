@@ -1,5 +1,7 @@
 #include "platform/Drives.h"
 
+#include "platform/Handles_win.h"
+
 #include <windows.h>
 #include <winioctl.h>
 
@@ -10,24 +12,6 @@ namespace {
 constexpr DWORD kDriveStringsChars = 105;
 // MAX_PATH plus one, the label buffer GetVolumeInformationW is given.
 constexpr DWORD kVolumeLabelChars = 261;
-
-// Owns a file handle from CreateFileW.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    ~FileHandle() {
-        if (IsValid())
-            CloseHandle(m_handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 } // namespace
 
@@ -69,8 +53,8 @@ bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeByt
 }
 
 bool EjectMedia(const std::wstring& devicePath) {
-    FileHandle device(CreateFileW(devicePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle device(CreateFileW(devicePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
     if (!device.IsValid())
         return false;
     DWORD returned = 0;

@@ -7,9 +7,13 @@
 namespace platform {
 
 // Ownership is the same everywhere; only Close differs by platform.
-RegKey::~RegKey() { Close(); }
+RegKey::~RegKey() {
+    Close();
+}
 
-RegKey::RegKey(RegKey&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
+RegKey::RegKey(RegKey&& other) noexcept : m_handle(other.m_handle) {
+    other.m_handle = nullptr;
+}
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
     if (this != &other) {
@@ -19,7 +23,6 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     }
     return *this;
 }
-
 
 bool RegKey::QueryDword(std::wstring_view name, uint32_t& value) const {
     uint8_t bytes[4] = {};

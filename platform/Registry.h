@@ -57,7 +57,8 @@ bool KeyExists(std::wstring_view path);
 std::wstring KeyClass(std::wstring_view path);
 std::vector<std::wstring> SubkeyNames(std::wstring_view path);
 bool ReadValue(std::wstring_view path, std::wstring_view name, RegType& type, std::vector<uint8_t>& data);
-void WriteValue(std::wstring_view path, std::wstring_view name, RegType type, const std::vector<uint8_t>& data);
+void WriteValue(std::wstring_view path, std::wstring_view name, RegType type,
+                const std::vector<uint8_t>& data);
 // Makes every later Create/Open fail, as when the hive cannot be written.
 void SetRegistryBroken(bool broken);
 } // namespace posix

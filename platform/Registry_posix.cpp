@@ -46,7 +46,9 @@ Key* FindKey(Store& store, std::wstring_view path) {
 
 } // namespace
 
-void RegKey::Close() { m_handle = nullptr; }
+void RegKey::Close() {
+    m_handle = nullptr;
+}
 
 RegKey RegKey::Create(std::wstring_view path, const wchar_t* className) {
     Store& store = TheStore();
@@ -76,7 +78,8 @@ RegKey RegKey::Open(std::wstring_view path) {
     return RegKey(FindKey(store, path));
 }
 
-bool RegKey::Query(std::wstring_view name, void* buffer, uint32_t bufferSize, uint32_t* size, RegType* type) const {
+bool RegKey::Query(std::wstring_view name, void* buffer, uint32_t bufferSize, uint32_t* size,
+                   RegType* type) const {
     if (!m_handle)
         return false;
     Store& store = TheStore();
@@ -159,7 +162,8 @@ bool ReadValue(std::wstring_view path, std::wstring_view name, RegType& type, st
     return true;
 }
 
-void WriteValue(std::wstring_view path, std::wstring_view name, RegType type, const std::vector<uint8_t>& data) {
+void WriteValue(std::wstring_view path, std::wstring_view name, RegType type,
+                const std::vector<uint8_t>& data) {
     RegKey key = RegKey::Create(path, nullptr);
     key.Set(name, type, data.data(), static_cast<uint32_t>(data.size()));
 }

@@ -13,8 +13,8 @@ void RegKey::Close() {
 RegKey RegKey::Create(std::wstring_view path, const wchar_t* className) {
     std::wstring subkey(path);
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, const_cast<wchar_t*>(className), REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, const_cast<wchar_t*>(className),
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return RegKey();
     return RegKey(key);
 }
@@ -27,7 +27,8 @@ RegKey RegKey::Open(std::wstring_view path) {
     return RegKey(key);
 }
 
-bool RegKey::Query(std::wstring_view name, void* buffer, uint32_t bufferSize, uint32_t* size, RegType* type) const {
+bool RegKey::Query(std::wstring_view name, void* buffer, uint32_t bufferSize, uint32_t* size,
+                   RegType* type) const {
     if (!m_handle)
         return false;
     std::wstring valueName(name);

@@ -16,7 +16,8 @@ uint32_t TickCount() {
 LocalTime GetLocalTime() {
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm parts{};
     localtime_r(&seconds, &parts);
     LocalTime t;
@@ -30,7 +31,9 @@ LocalTime GetLocalTime() {
     return t;
 }
 
-void YieldTimeSlice() { sched_yield(); }
+void YieldTimeSlice() {
+    sched_yield();
+}
 
 std::wstring DocumentsFolder() {
     const char* home = std::getenv("HOME");

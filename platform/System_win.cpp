@@ -5,7 +5,9 @@
 
 namespace platform {
 
-uint32_t TickCount() { return GetTickCount(); }
+uint32_t TickCount() {
+    return GetTickCount();
+}
 
 LocalTime GetLocalTime() {
     SYSTEMTIME st{};
@@ -21,7 +23,9 @@ LocalTime GetLocalTime() {
     return t;
 }
 
-void YieldTimeSlice() { Sleep(0); }
+void YieldTimeSlice() {
+    Sleep(0);
+}
 
 std::wstring DocumentsFolder() {
     wchar_t path[MAX_PATH] = {};

@@ -90,13 +90,20 @@ std::wstring FromUtf8(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         unsigned char lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+        int extra = lead < 0x80           ? 0
+                    : (lead >> 5) == 0x6  ? 1
+                    : (lead >> 4) == 0xE  ? 2
+                    : (lead >> 3) == 0x1E ? 3
+                                          : -1;
         if (extra < 0) {
             AppendWide(out, 0xFFFD);
             ++i;
             continue;
         }
-        char32_t c = extra == 0 ? lead : extra == 1 ? (lead & 0x1F) : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
+        char32_t c = extra == 0   ? lead
+                     : extra == 1 ? (lead & 0x1F)
+                     : extra == 2 ? (lead & 0x0F)
+                                  : (lead & 0x07);
         bool valid = true;
         for (int k = 1; k <= extra; ++k) {
             if (i + k >= text.size()) {

@@ -13,6 +13,7 @@ have Xvfb || need+=(xvfb)
 have xdotool || need+=(xdotool)
 have xwininfo || need+=(x11-utils)
 have python3 || need+=(python3)
+have clang-format-14 || need+=(clang-format-14)
 # ImageMagick's import takes the screenshots the end-to-end tests keep.
 have import || need+=(imagemagick)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev googletest)

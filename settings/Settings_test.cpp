@@ -16,7 +16,9 @@ protected:
     static std::wstring Documents() { return L"C:\\Users\\me\\Documents"; }
 };
 
-std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> list) { return std::vector<uint8_t>(list); }
+std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> list) {
+    return std::vector<uint8_t>(list);
+}
 
 TEST_F(SettingsTest, FirstStartCreatesTheKeyWithItsClassAndGivesDefaults) {
     RegKey key = OpenSettingsKey();
@@ -29,7 +31,8 @@ TEST_F(SettingsTest, FirstStartCreatesTheKeyWithItsClassAndGivesDefaults) {
     EXPECT_EQ(s.saveTo, Documents());
     RegType type;
     std::vector<uint8_t> data;
-    EXPECT_FALSE(posix::ReadValue(kSettingsKeyPath, L"Save to", type, data)) << "nothing is written before quit";
+    EXPECT_FALSE(posix::ReadValue(kSettingsKeyPath, L"Save to", type, data))
+        << "nothing is written before quit";
 }
 
 TEST_F(SettingsTest, StoreWritesAllSevenValuesWithTheirTypes) {

@@ -27,7 +27,7 @@ bool ResourceBytes(HMODULE module, const wchar_t* type, const wchar_t* name, con
 }
 
 // A stream over a private copy of the bytes; the stream frees the copy when released.
-UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
+platform::UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, size);
     if (!block)
         return {};
@@ -43,7 +43,7 @@ UniqueComPtr<IStream> StreamOverCopy(const void* data, DWORD size) {
         GlobalFree(block);
         return {};
     }
-    return UniqueComPtr<IStream>(stream);
+    return platform::UniqueComPtr<IStream>(stream);
 }
 
 RECT WorkAreaNear(HWND window) {
@@ -64,7 +64,7 @@ UniquePicture LoadPictureResource(HMODULE module, const wchar_t* type, const wch
     DWORD size = 0;
     if (!ResourceBytes(module, type, name, data, size))
         return {};
-    UniqueComPtr<IStream> stream = StreamOverCopy(data, size);
+    platform::UniqueComPtr<IStream> stream = StreamOverCopy(data, size);
     if (!stream)
         return {};
     IPicture* picture = nullptr;
@@ -74,24 +74,7 @@ UniquePicture LoadPictureResource(HMODULE module, const wchar_t* type, const wch
 }
 
 INT_PTR CAboutDlg::DoModal(HWND parent) {
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), parent, DialogProc,
-                           reinterpret_cast<LPARAM>(this));
-}
-
-INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        reinterpret_cast<CAboutDlg*>(lParam)->m_hwnd = hwnd;
-    }
-    auto* self = reinterpret_cast<CAboutDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->HandleMessage(message, wParam, lParam);
-}
-
-INT_PTR CAboutDlg::Result(LRESULT value) {
-    SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, value);
-    return TRUE;
+    return RunModal(GetModuleHandleW(nullptr), IDD_ABOUT, parent);
 }
 
 INT_PTR CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM) {

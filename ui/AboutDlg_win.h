@@ -1,20 +1,21 @@
 #pragma once
 // The About window: the program's picture at its natural size, closed with Enter, Esc or the close
 // box. When the picture cannot be had it stays open and shows the program's name and version.
-#include "ui/WinHandles_win.h"
+#include "platform/Handles_win.h"
+#include "platform/ModalDialog_win.h"
 
 #include <windows.h>
 #include <ocidl.h>
 
 #include <cstdint>
 
-using UniquePicture = UniqueComPtr<IPicture>;
+using UniquePicture = platform::UniqueComPtr<IPicture>;
 
 // A picture stored in a module's resources (JPEG, GIF, BMP and the rest that the system decodes);
 // empty when it is missing or cannot be decoded.
 UniquePicture LoadPictureResource(HMODULE module, const wchar_t* type, const wchar_t* name);
 
-class CAboutDlg {
+class CAboutDlg : public platform::ModalDialog<CAboutDlg> {
 public:
     CAboutDlg() = default;
     CAboutDlg(const CAboutDlg&) = delete;
@@ -25,9 +26,8 @@ public:
     INT_PTR DoModal(HWND parent);
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class platform::ModalDialog<CAboutDlg>;
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR Result(LRESULT value);
 
     BOOL OnInitDialog();
     void FitClientToPicture();
@@ -39,7 +39,6 @@ private:
     void DrawPicture(HDC dc);
     void DrawNameAndVersion(HDC dc, const RECT& update);
 
-    HWND m_hwnd = nullptr;
     UniquePicture m_picture;
     int32_t m_himetricWidth = 0;
     int32_t m_himetricHeight = 0;

@@ -27,11 +27,6 @@ public:
     int32_t m_minTrackWidth = -1;
     int32_t m_minTrackHeight = -1;
 
-    void AddRule(int32_t controlId, int32_t edges, int32_t kind, int32_t refId, int32_t refEdges,
-                 int32_t ref2Id = 0, int32_t ref2Edges = 0) {
-        m_gridLayout.AddRule(controlId, edges, kind, refId, refEdges, ref2Id, ref2Edges);
-    }
-
     void InitLayout(HWND dialog) { grid_resize::InitFromWindow(m_gridLayout, dialog); }
     void UpdateLayout(HWND dialog) { grid_resize::ApplyToWindow(m_gridLayout, dialog); }
 

@@ -38,7 +38,7 @@ constexpr uint32_t kSideRight = 2;
 constexpr uint32_t kSideBottom = 3;
 
 // The side named by a single edge flag, or nothing for anything else.
-std::optional<uint32_t> SideOfEdge(int32_t edge) {
+std::optional<uint32_t> SideOfEdge(GridEdge edge) {
     switch (edge) {
     case GridEdge::Left:
         return kSideLeft;
@@ -77,19 +77,19 @@ std::optional<uint32_t> FindElement(const std::vector<GridPlacement>& placements
 }
 
 // A control's edge flags as sides, in the fixed order left, right, top, bottom.
-std::vector<uint32_t> TargetSides(int32_t edges) {
-    if (edges & GridEdge::CenterX)
-        edges |= GridEdge::Left | GridEdge::Right;
-    if (edges & GridEdge::CenterY)
-        edges |= GridEdge::Top | GridEdge::Bottom;
+std::vector<uint32_t> TargetSides(GridEdge edges) {
+    if (HasEdge(edges, GridEdge::CenterX))
+        edges = edges | GridEdge::Left | GridEdge::Right;
+    if (HasEdge(edges, GridEdge::CenterY))
+        edges = edges | GridEdge::Top | GridEdge::Bottom;
     std::vector<uint32_t> sides;
-    if (edges & GridEdge::Left)
+    if (HasEdge(edges, GridEdge::Left))
         sides.push_back(kSideLeft);
-    if (edges & GridEdge::Right)
+    if (HasEdge(edges, GridEdge::Right))
         sides.push_back(kSideRight);
-    if (edges & GridEdge::Top)
+    if (HasEdge(edges, GridEdge::Top))
         sides.push_back(kSideTop);
-    if (edges & GridEdge::Bottom)
+    if (HasEdge(edges, GridEdge::Bottom))
         sides.push_back(kSideBottom);
     return sides;
 }
@@ -103,13 +103,12 @@ int32_t GridExtent(int32_t from, int32_t to) {
     return extent > INT32_MAX ? INT32_MAX : static_cast<int32_t>(extent);
 }
 
-void GridLayout::AddRule(int32_t controlId, int32_t edges, int32_t kind, int32_t refId, int32_t refEdges,
-                         int32_t ref2Id, int32_t ref2Edges) {
+void GridLayout::AddRule(const GridRule& rule) {
     if (m_initialPlacement.empty())
         m_initialPlacement.push_back(GridPlacement{});
-    m_rules.push_back(GridRuleEntry{controlId, edges, kind, refId, refEdges, ref2Id, ref2Edges});
-    if (!FindElement(m_initialPlacement, controlId))
-        m_initialPlacement.push_back(GridPlacement{controlId, nullptr, GridRect{}});
+    m_rules.push_back(rule);
+    if (!FindElement(m_initialPlacement, rule.control))
+        m_initialPlacement.push_back(GridPlacement{rule.control, nullptr, GridRect{}});
 }
 
 void GridLayout::InitLayout(void* dialogHandle, const GridRect& clientRect, const ControlLookup& lookup) {
@@ -130,35 +129,35 @@ void GridLayout::InitLayout(void* dialogHandle, const GridRect& clientRect, cons
     }
     m_currentPlacement = m_initialPlacement;
     m_steps.clear();
-    for (const GridRuleEntry& rule : m_rules)
+    for (const GridRule& rule : m_rules)
         CompileRule(rule);
 }
 
-void GridLayout::CompileRule(const GridRuleEntry& rule) {
-    std::optional<uint32_t> reference = FindElement(m_currentPlacement, rule.refId);
-    std::optional<uint32_t> control = FindElement(m_currentPlacement, rule.controlId);
+void GridLayout::CompileRule(const GridRule& rule) {
+    std::optional<uint32_t> reference = FindElement(m_currentPlacement, rule.ref);
+    std::optional<uint32_t> control = FindElement(m_currentPlacement, rule.control);
     if (!reference || !control)
         return;
 
     GridStepEntry step;
-    if (rule.kind == GridRule::Move) {
-        if (rule.refEdges == GridEdge::CenterX || rule.refEdges == GridEdge::CenterY) {
-            bool horizontal = rule.refEdges == GridEdge::CenterX;
+    if (rule.kind == GridRuleKind::Move) {
+        if (rule.refEdge == GridEdge::CenterX || rule.refEdge == GridEdge::CenterY) {
+            bool horizontal = rule.refEdge == GridEdge::CenterX;
             step.type = GridStep::CenterDelta;
             step.currentA = {*reference, horizontal ? kSideLeft : kSideTop};
             step.currentB = {*reference, horizontal ? kSideRight : kSideBottom};
         } else {
-            std::optional<uint32_t> side = SideOfEdge(rule.refEdges);
+            std::optional<uint32_t> side = SideOfEdge(rule.refEdge);
             if (!side)
                 return;
             step.type = GridStep::EdgeDelta;
             step.currentA = {*reference, *side};
             step.currentB = step.currentA;
         }
-    } else if (rule.kind == GridRule::Scale) {
-        std::optional<uint32_t> second = FindElement(m_currentPlacement, rule.ref2Id);
-        std::optional<uint32_t> sideA = SideOfEdge(rule.refEdges);
-        std::optional<uint32_t> sideB = SideOfEdge(rule.ref2Edges);
+    } else if (rule.kind == GridRuleKind::Scale) {
+        std::optional<uint32_t> second = FindElement(m_currentPlacement, rule.ref2);
+        std::optional<uint32_t> sideA = SideOfEdge(rule.refEdge);
+        std::optional<uint32_t> sideB = SideOfEdge(rule.ref2Edge);
         if (!second || !sideA || !sideB)
             return;
         step.type = GridStep::SpanScale;

@@ -9,20 +9,42 @@
 #include <functional>
 #include <vector>
 
-// Edges of a control, and the one edge or centre of a reference a rule follows.
-namespace GridEdge {
-inline constexpr int32_t Right = 1;
-inline constexpr int32_t Left = 2;
-inline constexpr int32_t Bottom = 4;
-inline constexpr int32_t Top = 8;
-inline constexpr int32_t CenterX = 16; // as a control's edges: Left | Right
-inline constexpr int32_t CenterY = 32; // as a control's edges: Top | Bottom
-} // namespace GridEdge
+// Edges of a control (a set, combined with |), and the one edge or centre of a reference a rule
+// follows.
+enum class GridEdge : uint32_t {
+    None = 0,
+    Right = 1,
+    Left = 2,
+    Bottom = 4,
+    Top = 8,
+    CenterX = 16, // as a control's edges: Left | Right
+    CenterY = 32, // as a control's edges: Top | Bottom
+};
 
-namespace GridRule {
-inline constexpr int32_t Scale = 64;
-inline constexpr int32_t Move = 128;
-} // namespace GridRule
+constexpr GridEdge operator|(GridEdge a, GridEdge b) {
+    return static_cast<GridEdge>(static_cast<uint32_t>(a) | static_cast<uint32_t>(b));
+}
+
+// Whether the set holds the edge.
+constexpr bool HasEdge(GridEdge set, GridEdge edge) {
+    return (static_cast<uint32_t>(set) & static_cast<uint32_t>(edge)) != 0;
+}
+
+enum class GridRuleKind : uint32_t {
+    Move,  // the control's edges move as the reference edge or centre moves
+    Scale, // the control's edges keep their share of the span between two reference edges
+};
+
+// One rule, filled by name: {.control = id, .edges = GridEdge::Right, .ref = 0, .refEdge = ...}.
+struct GridRule {
+    int32_t control = 0;
+    GridEdge edges = GridEdge::None;
+    GridRuleKind kind = GridRuleKind::Move;
+    int32_t ref = 0; // 0 is the dialog itself
+    GridEdge refEdge = GridEdge::None;
+    int32_t ref2 = 0; // Scale only: the second edge of the span
+    GridEdge ref2Edge = GridEdge::None;
+};
 
 enum class GridStep : int32_t {
     EdgeDelta = 0,   // T += current A - initial A
@@ -39,16 +61,6 @@ struct GridPlacement {
     int32_t id = 0;         // 0 is the dialog itself
     void* handle = nullptr; // the window, opaque here
     GridRect rect;          // in the dialog's client coordinates
-};
-
-struct GridRuleEntry {
-    int32_t controlId = 0;
-    int32_t edges = 0;
-    int32_t kind = 0;
-    int32_t refId = 0;
-    int32_t refEdges = 0;
-    int32_t ref2Id = 0;
-    int32_t ref2Edges = 0;
 };
 
 // One coordinate of one placement: element index and which side (0 left, 1 top, 2 right, 3 bottom).
@@ -72,8 +84,7 @@ public:
     // Returning false leaves the element with no handle and an empty rectangle.
     using ControlLookup = std::function<bool(int32_t id, void*& handle, GridRect& rect)>;
 
-    void AddRule(int32_t controlId, int32_t edges, int32_t kind, int32_t refId, int32_t refEdges,
-                 int32_t ref2Id = 0, int32_t ref2Edges = 0);
+    void AddRule(const GridRule& rule);
 
     // Captures the initial placement and compiles the rules. Does nothing without rules.
     void InitLayout(void* dialogHandle, const GridRect& clientRect, const ControlLookup& lookup);
@@ -90,18 +101,18 @@ public:
     // The current rectangle of a control (or of the dialog, id 0); an empty one for unknown ids.
     GridRect CurrentRect(int32_t id) const;
 
-    const std::vector<GridRuleEntry>& Rules() const { return m_rules; }
+    const std::vector<GridRule>& Rules() const { return m_rules; }
     const std::vector<GridStepEntry>& Steps() const { return m_steps; }
     const std::vector<GridPlacement>& InitialPlacement() const { return m_initialPlacement; }
     const std::vector<GridPlacement>& CurrentPlacement() const { return m_currentPlacement; }
 
 private:
-    void CompileRule(const GridRuleEntry& rule);
+    void CompileRule(const GridRule& rule);
     void ApplyStep(const GridStepEntry& step);
     int32_t& Current(GridCoord coord);
     int32_t Initial(GridCoord coord) const;
 
-    std::vector<GridRuleEntry> m_rules;
+    std::vector<GridRule> m_rules;
     std::vector<GridStepEntry> m_steps;
     std::vector<GridPlacement> m_initialPlacement;
     std::vector<GridPlacement> m_currentPlacement;

@@ -27,10 +27,13 @@ constexpr GridRect kClient{0, 0, 400, 300};
 
 TEST(GridLayoutRules, PlacementListStartsWithDialogAndKeepsFirstAppearanceOrder) {
     GridLayout layout;
-    layout.AddRule(20, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
-    layout.AddRule(10, GridEdge::Left, GridRule::Move, 20, GridEdge::Right);
-    layout.AddRule(20, GridEdge::Bottom, GridRule::Move, 0, GridEdge::Bottom);
-    layout.AddRule(30, GridEdge::Top, GridRule::Move, 99, GridEdge::Top); // 99 is only a reference
+    layout.AddRule({.control = 20, .edges = GridEdge::Right, .ref = 0, .refEdge = GridEdge::Right});
+    layout.AddRule({.control = 10, .edges = GridEdge::Left, .ref = 20, .refEdge = GridEdge::Right});
+    layout.AddRule({.control = 20, .edges = GridEdge::Bottom, .ref = 0, .refEdge = GridEdge::Bottom});
+    layout.AddRule({.control = 30,
+                    .edges = GridEdge::Top,
+                    .ref = 99,
+                    .refEdge = GridEdge::Top}); // 99 is only a reference
 
     const auto& placement = layout.InitialPlacement();
     ASSERT_EQ(placement.size(), 4u);
@@ -51,8 +54,10 @@ TEST(GridLayoutRules, InitWithoutRulesDoesNothing) {
 
 TEST(GridLayoutRules, EachControlEdgeBecomesAStepInLeftRightTopBottomOrder) {
     GridLayout layout;
-    layout.AddRule(5, GridEdge::Bottom | GridEdge::Top | GridEdge::Right | GridEdge::Left, GridRule::Move, 0,
-                   GridEdge::Bottom);
+    layout.AddRule({.control = 5,
+                    .edges = GridEdge::Bottom | GridEdge::Top | GridEdge::Right | GridEdge::Left,
+                    .ref = 0,
+                    .refEdge = GridEdge::Bottom});
     Init(layout, kClient, {{5, {10, 20, 30, 40}}});
 
     const auto& steps = layout.Steps();
@@ -66,11 +71,11 @@ TEST(GridLayoutRules, EachControlEdgeBecomesAStepInLeftRightTopBottomOrder) {
 }
 
 TEST(GridLayoutRules, CenterFlagsOnTheControlActLikeBothEdges) {
-    auto run = [](int32_t edgesX, int32_t edgesY) {
+    auto run = [](GridEdge edgesX, GridEdge edgesY) {
         GridLayout layout;
-        layout.AddRule(7, edgesX, GridRule::Move, 8, GridEdge::CenterX);
-        layout.AddRule(7, edgesY, GridRule::Move, 0, GridEdge::Bottom);
-        layout.AddRule(8, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
+        layout.AddRule({.control = 7, .edges = edgesX, .ref = 8, .refEdge = GridEdge::CenterX});
+        layout.AddRule({.control = 7, .edges = edgesY, .ref = 0, .refEdge = GridEdge::Bottom});
+        layout.AddRule({.control = 8, .edges = GridEdge::Right, .ref = 0, .refEdge = GridEdge::Right});
         Init(layout, kClient, {{7, {50, 200, 90, 215}}, {8, {10, 10, 141, 180}}});
         layout.UpdateLayout({0, 0, 517, 333});
         return layout.CurrentRect(7);
@@ -84,14 +89,36 @@ TEST(GridLayoutRules, CenterFlagsOnTheControlActLikeBothEdges) {
 
 TEST(GridLayoutRules, RulesOutsideTheContractAddNoSteps) {
     GridLayout layout;
-    layout.AddRule(1, GridEdge::Left, GridRule::Move, 77, GridEdge::Left); // unknown reference
-    layout.AddRule(1, GridEdge::Left, GridRule::Move, 0, GridEdge::Left | GridEdge::Right);       // two edges
-    layout.AddRule(1, GridEdge::Left, GridRule::Move, 0, 0);                                      // no edge
-    layout.AddRule(1, GridEdge::Left, GridRule::Scale, 0, GridEdge::CenterX, 0, GridEdge::Right); // centre
-    layout.AddRule(1, GridEdge::Left, GridRule::Scale, 0, GridEdge::Left, 55,
-                   GridEdge::Right);                          // unknown second
-    layout.AddRule(1, GridEdge::Left, 3, 0, GridEdge::Left);  // unknown kind
-    layout.AddRule(1, 64, GridRule::Move, 0, GridEdge::Left); // no control edge
+    layout.AddRule(
+        {.control = 1, .edges = GridEdge::Left, .ref = 77, .refEdge = GridEdge::Left}); // unknown reference
+    layout.AddRule({.control = 1,
+                    .edges = GridEdge::Left,
+                    .ref = 0,
+                    .refEdge = GridEdge::Left | GridEdge::Right});                                // two edges
+    layout.AddRule({.control = 1, .edges = GridEdge::Left, .ref = 0, .refEdge = GridEdge::None}); // no edge
+    layout.AddRule({.control = 1,
+                    .edges = GridEdge::Left,
+                    .kind = GridRuleKind::Scale,
+                    .ref = 0,
+                    .refEdge = GridEdge::CenterX,
+                    .ref2 = 0,
+                    .ref2Edge = GridEdge::Right}); // centre
+    layout.AddRule({.control = 1,
+                    .edges = GridEdge::Left,
+                    .kind = GridRuleKind::Scale,
+                    .ref = 0,
+                    .refEdge = GridEdge::Left,
+                    .ref2 = 55,
+                    .ref2Edge = GridEdge::Right}); // unknown second
+    layout.AddRule({.control = 1,
+                    .edges = GridEdge::Left,
+                    .kind = static_cast<GridRuleKind>(3),
+                    .ref = 0,
+                    .refEdge = GridEdge::Left}); // unknown kind
+    layout.AddRule({.control = 1,
+                    .edges = static_cast<GridEdge>(64),
+                    .ref = 0,
+                    .refEdge = GridEdge::Left}); // no control edge
     Init(layout, kClient, {{1, {5, 6, 7, 8}}});
 
     EXPECT_TRUE(layout.Steps().empty());
@@ -101,8 +128,14 @@ TEST(GridLayoutRules, RulesOutsideTheContractAddNoSteps) {
 
 TEST(GridLayoutRules, ScaleWithCoincidingReferencesLeavesTheEdgeAlone) {
     GridLayout layout;
-    layout.AddRule(1, GridEdge::Right, GridRule::Scale, 1, GridEdge::Left, 2, GridEdge::Left);
-    layout.AddRule(2, GridEdge::Left, GridRule::Move, 0, GridEdge::Right);
+    layout.AddRule({.control = 1,
+                    .edges = GridEdge::Right,
+                    .kind = GridRuleKind::Scale,
+                    .ref = 1,
+                    .refEdge = GridEdge::Left,
+                    .ref2 = 2,
+                    .ref2Edge = GridEdge::Left});
+    layout.AddRule({.control = 2, .edges = GridEdge::Left, .ref = 0, .refEdge = GridEdge::Right});
     Init(layout, kClient, {{1, {40, 0, 80, 10}}, {2, {40, 0, 60, 10}}});
 
     ASSERT_EQ(layout.Steps().size(), 2u);
@@ -113,9 +146,10 @@ TEST(GridLayoutRules, ScaleWithCoincidingReferencesLeavesTheEdgeAlone) {
 
 TEST(GridLayoutRules, LaterRulesSeeCoordinatesThatEarlierRulesChanged) {
     GridLayout layout;
-    layout.AddRule(1, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
-    layout.AddRule(2, GridEdge::Left | GridEdge::Right, GridRule::Move, 1, GridEdge::Right);
-    layout.AddRule(3, GridEdge::Left, GridRule::Move, 2, GridEdge::Left);
+    layout.AddRule({.control = 1, .edges = GridEdge::Right, .ref = 0, .refEdge = GridEdge::Right});
+    layout.AddRule(
+        {.control = 2, .edges = GridEdge::Left | GridEdge::Right, .ref = 1, .refEdge = GridEdge::Right});
+    layout.AddRule({.control = 3, .edges = GridEdge::Left, .ref = 2, .refEdge = GridEdge::Left});
     Init(layout, kClient, {{1, {0, 0, 100, 10}}, {2, {110, 0, 150, 10}}, {3, {160, 0, 190, 10}}});
 
     ASSERT_TRUE(layout.UpdateLayout({0, 0, 425, 300}));
@@ -126,10 +160,17 @@ TEST(GridLayoutRules, LaterRulesSeeCoordinatesThatEarlierRulesChanged) {
 
 TEST(GridLayoutRules, DivisionsTruncateTowardZero) {
     GridLayout layout;
-    layout.AddRule(2, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
-    layout.AddRule(1, GridEdge::Left, GridRule::Scale, 2, GridEdge::Left, 2, GridEdge::Right);
-    layout.AddRule(5, GridEdge::Left, GridRule::Move, 0, GridEdge::Right); // a reversed span
-    layout.AddRule(4, GridEdge::Left, GridRule::Move, 5, GridEdge::CenterX);
+    layout.AddRule({.control = 2, .edges = GridEdge::Right, .ref = 0, .refEdge = GridEdge::Right});
+    layout.AddRule({.control = 1,
+                    .edges = GridEdge::Left,
+                    .kind = GridRuleKind::Scale,
+                    .ref = 2,
+                    .refEdge = GridEdge::Left,
+                    .ref2 = 2,
+                    .ref2Edge = GridEdge::Right});
+    layout.AddRule(
+        {.control = 5, .edges = GridEdge::Left, .ref = 0, .refEdge = GridEdge::Right}); // a reversed span
+    layout.AddRule({.control = 4, .edges = GridEdge::Left, .ref = 5, .refEdge = GridEdge::CenterX});
     Init(layout, {0, 0, 100, 100},
          {{1, {-7, 0, 0, 0}}, {2, {0, 0, 2, 0}}, {4, {50, 0, 60, 0}}, {5, {0, 0, -2, 0}}});
 
@@ -142,11 +183,25 @@ TEST(GridLayoutRules, DivisionsTruncateTowardZero) {
 
 TEST(GridLayoutRules, ExtremeCoordinatesWrapWithoutUndefinedBehaviour) {
     GridLayout layout;
-    layout.AddRule(1, GridEdge::Right | GridEdge::Left, GridRule::Move, 0, GridEdge::Right);
-    layout.AddRule(2, GridEdge::Right, GridRule::Scale, 0, GridEdge::Left, 0, GridEdge::Right);
-    layout.AddRule(3, GridEdge::Left, GridRule::Move, 0, GridEdge::CenterX);
-    layout.AddRule(7, 0, GridRule::Move, 0, GridEdge::Left); // placed, never moved
-    layout.AddRule(6, GridEdge::Right, GridRule::Scale, 7, GridEdge::Left, 7, GridEdge::Right);
+    layout.AddRule(
+        {.control = 1, .edges = GridEdge::Right | GridEdge::Left, .ref = 0, .refEdge = GridEdge::Right});
+    layout.AddRule({.control = 2,
+                    .edges = GridEdge::Right,
+                    .kind = GridRuleKind::Scale,
+                    .ref = 0,
+                    .refEdge = GridEdge::Left,
+                    .ref2 = 0,
+                    .ref2Edge = GridEdge::Right});
+    layout.AddRule({.control = 3, .edges = GridEdge::Left, .ref = 0, .refEdge = GridEdge::CenterX});
+    layout.AddRule(
+        {.control = 7, .edges = GridEdge::None, .ref = 0, .refEdge = GridEdge::Left}); // placed, never moved
+    layout.AddRule({.control = 6,
+                    .edges = GridEdge::Right,
+                    .kind = GridRuleKind::Scale,
+                    .ref = 7,
+                    .refEdge = GridEdge::Left,
+                    .ref2 = 7,
+                    .ref2Edge = GridEdge::Right});
     Init(layout, {0, 0, 1, 1},
          {{1, {INT32_MAX - 1, 0, INT32_MAX, 0}},
           {2, {0, 0, INT32_MAX, 0}},
@@ -170,7 +225,7 @@ TEST(GridLayoutRules, ExtentsAreNeverNegativeNorOverflow) {
 
 TEST(GridLayoutRules, UpdateBeforeInitChangesNothing) {
     GridLayout layout;
-    layout.AddRule(1, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
+    layout.AddRule({.control = 1, .edges = GridEdge::Right, .ref = 0, .refEdge = GridEdge::Right});
     EXPECT_FALSE(layout.UpdateLayout({0, 0, 999, 999}));
     EXPECT_TRUE(layout.CurrentPlacement().empty());
     EXPECT_TRUE(layout.PlacementsToMove().empty());
@@ -178,8 +233,8 @@ TEST(GridLayoutRules, UpdateBeforeInitChangesNothing) {
 
 TEST(GridLayoutRules, MissingControlsKeepNoHandleAndAnEmptyRectangle) {
     GridLayout layout;
-    layout.AddRule(1, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
-    layout.AddRule(2, GridEdge::Right, GridRule::Move, 0, GridEdge::Right);
+    layout.AddRule({.control = 1, .edges = GridEdge::Right, .ref = 0, .refEdge = GridEdge::Right});
+    layout.AddRule({.control = 2, .edges = GridEdge::Right, .ref = 0, .refEdge = GridEdge::Right});
     Init(layout, kClient, {{2, {1, 2, 3, 4}}});
 
     const auto& placement = layout.InitialPlacement();
@@ -192,7 +247,7 @@ TEST(GridLayoutRules, MissingControlsKeepNoHandleAndAnEmptyRectangle) {
 TEST(GridLayoutRules, MovesRunFromTheLastControlDownToTheFirst) {
     GridLayout layout;
     for (int32_t id : {11, 12, 13})
-        layout.AddRule(id, GridEdge::Bottom, GridRule::Move, 0, GridEdge::Bottom);
+        layout.AddRule({.control = id, .edges = GridEdge::Bottom, .ref = 0, .refEdge = GridEdge::Bottom});
     Init(layout, kClient, {{11, {0, 0, 1, 1}}, {12, {0, 0, 1, 1}}, {13, {0, 0, 1, 1}}});
     ASSERT_TRUE(layout.UpdateLayout({0, 0, 400, 310}));
 

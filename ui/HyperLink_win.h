@@ -3,7 +3,7 @@
 // cursor and a tooltip showing the address over its text; a click, Enter or Space opens the address
 // in the default browser.
 #include "ui/LinkColors.h"
-#include "ui/WinHandles_win.h"
+#include "platform/Handles_win.h"
 
 #include <windows.h>
 
@@ -54,10 +54,10 @@ private:
     std::wstring m_target;
     LinkColors m_colors;
     bool m_visited = false;
-    HFONT m_dialogFont = nullptr; // not owned: the dialog's font
-    UniqueFont m_linkFont;        // the underlined copy this control draws with
+    HFONT m_dialogFont = nullptr;    // not owned: the dialog's font
+    platform::UniqueFont m_linkFont; // the underlined copy this control draws with
     HCURSOR m_handCursor = nullptr;
-    UniqueWindow m_tooltip;
+    platform::UniqueWindow m_tooltip;
     bool m_toolAdded = false;
     RECT m_textRect{};
 };

@@ -7,6 +7,7 @@ import shutil
 import time
 import unittest
 
+import ids
 import ui_support as ui
 from harness import ARTIFACTS_DIR, ROOT, SETTINGS_KEY, HarvexTestCase, Volume, wait_until
 
@@ -15,9 +16,10 @@ PLACEMENT_KEY = SETTINGS_KEY + r"\Main frame"
 LINK_COLOURS_KEY = r"Software\Microsoft\Internet Explorer\Settings"
 BROWSER_KEY = r"Software\Wine\WineBrowser"
 
-OPTIONS, ABOUT, QUIT = 57684, 57686, 40002
-HELP_LINK, DONATE_LINK = 1005, 1018
-EJECT, BEEP, COMMON_AUDIO, SPEAKER, POPUP = 1004, 57691, 57692, 57693, 57694
+OPTIONS, ABOUT, QUIT = ids.IDC_OPTIONS, ids.IDC_ABOUT, ids.IDC_QUIT
+HELP_LINK, DONATE_LINK = ids.IDC_HELP_LINK, ids.IDC_DONATE_LINK
+EJECT, BEEP, COMMON_AUDIO, SPEAKER, POPUP = (ids.IDC_EJECT_CDROM, ids.IDC_BEEP, ids.IDC_BEEP_COMMON_AUDIO,
+                                             ids.IDC_BEEP_SYSTEM_SPEAKER, ids.IDC_SHOW_POPUP)
 OPTION_BUTTONS = (EJECT, BEEP, COMMON_AUDIO, SPEAKER, POPUP)
 FLAG_NAMES = ("Eject CD-ROM", "Show popup", "Beep", "Beep by speaker")
 POPUP_TEXT = "Copying finished for drive \\\\.\\Q:"

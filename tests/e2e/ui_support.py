@@ -4,6 +4,7 @@ icon's place on the screen and the main dialog's resize rules worked out indepen
 Python standard library only; pictures are decoded by ImageMagick's convert (into PPM).
 """
 
+import ids
 import os
 import tempfile
 from pathlib import Path
@@ -151,50 +152,50 @@ def find_tray_icon(display, tray_rect):
 
 RIGHT, LEFT, BOTTOM, TOP, CENTER_X, CENTER_Y = 1, 2, 4, 8, 16, 32
 SCALE, MOVE = 64, 128
-GROUP, LIST = 1000, 1004
+GROUP, LIST = ids.IDC_COPYING_OPTIONS_GROUP, ids.IDC_DRIVE_LIST
 
 # (control, edges, kind, reference, reference edge, second reference, its edge), in the order
 # they act. 0 is the dialog's client area.
 MAIN_RULES = [
-    (1000, RIGHT, MOVE, 0, RIGHT, 0, 0),
-    (1004, RIGHT, SCALE, LIST, LEFT, GROUP, RIGHT),
-    (1004, BOTTOM, MOVE, 0, BOTTOM, 0, 0),
-    (1000, LEFT, MOVE, LIST, RIGHT, 0, 0),
-    (1000, BOTTOM, MOVE, 0, BOTTOM, 0, 0),
-    (57681, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
-    (1001, LEFT, MOVE, GROUP, LEFT, 0, 0),
-    (1001, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (1012, LEFT | RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (57682, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
-    (1013, LEFT, MOVE, GROUP, LEFT, 0, 0),
-    (1013, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (57683, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
-    (1014, LEFT, MOVE, GROUP, LEFT, 0, 0),
-    (1014, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (1015, LEFT | RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (1019, LEFT, MOVE, GROUP, LEFT, 0, 0),
-    (1019, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (1019, BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
-    (1016, TOP | BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
-    (1016, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
-    (1017, TOP | BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
-    (1017, LEFT, MOVE, GROUP, LEFT, 0, 0),
-    (1017, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (1003, TOP | BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
-    (1003, LEFT | RIGHT, MOVE, GROUP, RIGHT, 0, 0),
-    (1018, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
-    (1018, CENTER_X, MOVE, LIST, CENTER_X, 0, 0),
-    (1005, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
-    (1005, CENTER_X, MOVE, LIST, CENTER_X, 0, 0),
-    (40002, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
-    (40002, LEFT, MOVE, LIST, LEFT, 0, 0),
-    (40002, RIGHT, MOVE, LIST, RIGHT, 0, 0),
-    (57684, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
-    (57684, LEFT, MOVE, LIST, LEFT, 0, 0),
-    (57684, RIGHT, MOVE, LIST, RIGHT, 0, 0),
-    (57686, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
-    (57686, LEFT, MOVE, LIST, LEFT, 0, 0),
-    (57686, RIGHT, MOVE, LIST, RIGHT, 0, 0),
+    (ids.IDC_COPYING_OPTIONS_GROUP, RIGHT, MOVE, 0, RIGHT, 0, 0),
+    (ids.IDC_DRIVE_LIST, RIGHT, SCALE, LIST, LEFT, GROUP, RIGHT),
+    (ids.IDC_DRIVE_LIST, BOTTOM, MOVE, 0, BOTTOM, 0, 0),
+    (ids.IDC_COPYING_OPTIONS_GROUP, LEFT, MOVE, LIST, RIGHT, 0, 0),
+    (ids.IDC_COPYING_OPTIONS_GROUP, BOTTOM, MOVE, 0, BOTTOM, 0, 0),
+    (ids.IDC_COPY_TO_LABEL, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_COPY_TO_EDIT, LEFT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_COPY_TO_EDIT, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_BROWSE, LEFT | RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_FOLDER_NAMES_LABEL, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_FOLDER_NAMES_COMBO, LEFT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_FOLDER_NAMES_COMBO, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_LOG_LABEL, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_LOG_LEVEL_COMBO, LEFT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_LOG_LEVEL_COMBO, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_CLEAR, LEFT | RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_LOG_EDIT, LEFT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_LOG_EDIT, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_LOG_EDIT, BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
+    (ids.IDC_PROGRESS_TEXT, TOP | BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
+    (ids.IDC_PROGRESS_TEXT, LEFT | RIGHT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_PROGRESS_BAR, TOP | BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
+    (ids.IDC_PROGRESS_BAR, LEFT, MOVE, GROUP, LEFT, 0, 0),
+    (ids.IDC_PROGRESS_BAR, RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_STOP, TOP | BOTTOM, MOVE, GROUP, BOTTOM, 0, 0),
+    (ids.IDC_STOP, LEFT | RIGHT, MOVE, GROUP, RIGHT, 0, 0),
+    (ids.IDC_DONATE_LINK, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
+    (ids.IDC_DONATE_LINK, CENTER_X, MOVE, LIST, CENTER_X, 0, 0),
+    (ids.IDC_HELP_LINK, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
+    (ids.IDC_HELP_LINK, CENTER_X, MOVE, LIST, CENTER_X, 0, 0),
+    (ids.IDC_QUIT, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
+    (ids.IDC_QUIT, LEFT, MOVE, LIST, LEFT, 0, 0),
+    (ids.IDC_QUIT, RIGHT, MOVE, LIST, RIGHT, 0, 0),
+    (ids.IDC_OPTIONS, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
+    (ids.IDC_OPTIONS, LEFT, MOVE, LIST, LEFT, 0, 0),
+    (ids.IDC_OPTIONS, RIGHT, MOVE, LIST, RIGHT, 0, 0),
+    (ids.IDC_ABOUT, CENTER_Y, MOVE, 0, BOTTOM, 0, 0),
+    (ids.IDC_ABOUT, LEFT, MOVE, LIST, LEFT, 0, 0),
+    (ids.IDC_ABOUT, RIGHT, MOVE, LIST, RIGHT, 0, 0),
 ]
 
 _SIDE = {LEFT: "left", RIGHT: "right", TOP: "top", BOTTOM: "bottom"}

@@ -42,9 +42,18 @@ if [ ! -f "$build/core/build.ninja" ]; then
         -DHARVEX_SANITIZE="fuzzer-no-link,$sanitize" >/dev/null || exit 1
 fi
 echo "== building the fuzz targets"
-cmake --build "$build/core" -j 2 --target harvex_core >"$build/core-build.log" 2>&1 || {
+cmake --build "$build/core" -j 2 --target harvex_app >"$build/core-build.log" 2>&1 || {
     tail -30 "$build/core-build.log"
     exit 1
+}
+
+# A target is rebuilt when it is older than its source, the shared input header or any library.
+is_stale() {
+    local input
+    for input in "$@" "$build"/core/libharvex_*.a; do
+        [ "$build/$name" -nt "$input" ] || return 0
+    done
+    return 1
 }
 
 targets=()
@@ -54,11 +63,11 @@ for source in tests/fuzz/*_fuzz.cpp; do
         continue
     fi
     targets+=("$name")
-    if [ ! "$build/$name" -nt "$source" ] || [ ! "$build/$name" -nt "$build/core/libharvex_core.a" ] ||
-        [ ! "$build/$name" -nt tests/fuzz/FuzzInput.h ]; then
+    if is_stale "$source" tests/fuzz/FuzzInput.h; then
         "$cxx" -std=c++20 -g -O1 -Wall -Wextra -Werror -I. -Itests/fuzz \
             -fsanitize=fuzzer,$sanitize -fno-sanitize-recover=all \
-            "$source" "$build/core/libharvex_core.a" -lpthread -o "$build/$name" || exit 1
+            "$source" -Wl,--start-group "$build"/core/libharvex_*.a -Wl,--end-group -lpthread \
+            -o "$build/$name" || exit 1
     fi
 done
 

@@ -1,68 +1,15 @@
 #pragma once
-// Small move-only owners for the handles the probe opens.
+// Move-only owners for what the probe opens: the program's own handle owners, and remote memory.
+#include "platform/Handles_win.h"
+
 #include <windows.h>
 
 #include <utility>
 
 namespace probe {
 
-// A kernel handle closed with CloseHandle. INVALID_HANDLE_VALUE and null both mean "none".
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : m_handle(handle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            m_handle = std::exchange(other.m_handle, nullptr);
-        }
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    bool IsValid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_handle; }
-
-private:
-    void Reset() {
-        if (IsValid())
-            CloseHandle(m_handle);
-        m_handle = nullptr;
-    }
-    HANDLE m_handle = nullptr;
-};
-
-// A registry key closed with RegCloseKey.
-class UniqueKey {
-public:
-    UniqueKey() = default;
-    explicit UniqueKey(HKEY key) : m_key(key) {}
-    ~UniqueKey() { Reset(); }
-    UniqueKey(UniqueKey&& other) noexcept : m_key(std::exchange(other.m_key, nullptr)) {}
-    UniqueKey& operator=(UniqueKey&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            m_key = std::exchange(other.m_key, nullptr);
-        }
-        return *this;
-    }
-    UniqueKey(const UniqueKey&) = delete;
-    UniqueKey& operator=(const UniqueKey&) = delete;
-
-    bool IsOpen() const { return m_key != nullptr; }
-    HKEY Get() const { return m_key; }
-
-private:
-    void Reset() {
-        if (m_key != nullptr)
-            RegCloseKey(m_key);
-        m_key = nullptr;
-    }
-    HKEY m_key = nullptr;
-};
+using UniqueHandle = platform::UniqueHandle;
+using UniqueKey = platform::UniqueRegKey;
 
 // Memory committed inside another process, released with VirtualFreeEx.
 class RemoteMemory {

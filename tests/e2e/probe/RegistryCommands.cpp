@@ -121,7 +121,7 @@ Status RegGet(Context&, const Args& args, JsonObject& out) {
     const std::wstring path = args.Text(0);
     out.Text("key", path);
     const UniqueKey key = OpenUserKey(path, KEY_READ);
-    if (!key.IsOpen()) {
+    if (!key.IsValid()) {
         out.Bool("key_exists", false).Bool("exists", false);
         return Status::Ok();
     }
@@ -200,7 +200,7 @@ Status RegDelete(Context&, const Args& args, JsonObject& out) {
     if (args.Has(1)) {
         const UniqueKey key = OpenUserKey(path, KEY_ALL_ACCESS);
         const LSTATUS result =
-            key.IsOpen() ? RegDeleteValueW(key.Get(), args.Text(1).c_str()) : ERROR_FILE_NOT_FOUND;
+            key.IsValid() ? RegDeleteValueW(key.Get(), args.Text(1).c_str()) : ERROR_FILE_NOT_FOUND;
         out.Bool("existed", result == ERROR_SUCCESS);
         if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
             return Status::Fail(L"cannot delete value: %ld", static_cast<long>(result));
