@@ -199,6 +199,9 @@ bool CMainDlg::HandleCommand(int id) {
         return true;
     case ID_TRAY_QUIT:
         m_quitRequested = true;
+        // From the moment Quit is chosen no copy starts, not even during the calls that follow
+        // and may let an arrival's message in while they wait on another process.
+        m_jobs.Close();
         PostQuitMessage(0);
         return true;
     default:
@@ -281,6 +284,7 @@ void CMainDlg::FillCombos(int32_t folderName, int32_t logLevel) {
 }
 
 void CMainDlg::OnDestroy() {
+    m_jobs.Close();
     // The settings are stored by Quit alone; a session that ends keeps the stored ones.
     if (!m_sessionEnded) {
         Settings settings;
@@ -304,8 +308,6 @@ void CMainDlg::OnDestroy() {
 }
 
 void CMainDlg::StopJobsForQuit() {
-    // From here on an arrival starts nothing and a run that waits for its drive never starts.
-    m_jobs.Close();
     // On Windows a copy ends within one chunk of its file. Wine's file copy ignores the stop
     // request, so there the file in progress is finished rather than left half written; only a
     // copy that hangs for good is given up on.

@@ -5,16 +5,17 @@ import time
 import unittest
 
 import faults_support as fs
+import ids
 from harness import Volume, make_tree, wait_until
 from test_faults import KEY, FaultCase
 
 WM_QUERYENDSESSION = 0x11
 WM_ENDSESSION = 0x16
-QUIT = 40002
-STOP = 1003
-COPY_TO = 1001
-LOG = 1019
-PROGRESS_TEXT = 1016
+QUIT = ids.ID_TRAY_QUIT
+STOP = ids.IDC_STOP
+COPY_TO = ids.IDC_COPY_TO_EDIT
+LOG = ids.IDC_LOG_EDIT
+PROGRESS_TEXT = ids.IDC_PROGRESS_TEXT
 
 
 class Lifecycle(FaultCase):
@@ -100,7 +101,7 @@ class Lifecycle(FaultCase):
         backing, slow = self.slow_card("session", 60)
         copies = self.copies_folder()
         app = self.start_with(copies, log_level=0)
-        app.probe1("combo-select", 1014, 2)  # a change that only Quit would store
+        app.probe1("combo-select", ids.IDC_LOG_LEVEL_COMBO, 2)  # a change that only Quit would store
         self.define("Q", slow.folder)
         self.arrive(app, "Q")
         wait_until(lambda: len(list((copies / "000").glob("*.bin"))) >= 2, timeout=60, interval=0.05,
