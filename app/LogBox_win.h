@@ -14,7 +14,6 @@ public:
     void Attach(HWND edit);
     void Append(const std::wstring& text, size_t lines);
     void Clear();
-    size_t LineCount() const { return m_lines; }
 
 private:
     void DropOldest(size_t lines);

@@ -8,7 +8,7 @@ std::wstring DriveRecordKeyPath(int32_t key) {
         return path + PolicySubkeyName(key);
     if (!IsDriveIndex(key))
         return std::wstring();
-    return path + static_cast<wchar_t>(L'A' + key);
+    return path + DriveLetter(key);
 }
 
 platform::RegKey DriveRecord::OpenKey() const {

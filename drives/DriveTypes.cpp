@@ -65,5 +65,5 @@ bool PolicyManagedByDefault(int32_t policyKey) {
 std::wstring DriveRoot(int32_t driveIndex) {
     if (!IsDriveIndex(driveIndex))
         return std::wstring();
-    return std::wstring{static_cast<wchar_t>(L'A' + driveIndex), L':', L'\\'};
+    return std::wstring{DriveLetter(driveIndex), L':', L'\\'};
 }

@@ -14,8 +14,6 @@ inline constexpr int32_t kRecordCount = kLastRecordKey - kFirstRecordKey + 1;
 
 // The "Other" policy, for drive types 0 and 1.
 inline constexpr int32_t kOtherPolicyKey = -1;
-inline constexpr int32_t kRemovablePolicyKey = -2;
-inline constexpr int32_t kCdRomPolicyKey = -5;
 
 // The policy rows below the drive rows, top to bottom.
 inline constexpr std::array<int32_t, 6> kPolicyRowOrder = {-2, -3, -4, -5, -6, -1};
@@ -28,6 +26,10 @@ const wchar_t* DriveTypeRowText(uint32_t rawType);
 int32_t PolicyKeyOfType(uint32_t rawType);
 
 bool IsDriveIndex(int32_t key);
+// The letter of a drive index: L'E' for 4. Only for drive indexes.
+constexpr wchar_t DriveLetter(int32_t driveIndex) {
+    return static_cast<wchar_t>(L'A' + driveIndex);
+}
 bool IsPolicyKey(int32_t key);
 // The registry subkey of a policy key; any negative key outside -2..-6 is "Other".
 const wchar_t* PolicySubkeyName(int32_t policyKey);
