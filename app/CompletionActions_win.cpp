@@ -1,10 +1,11 @@
 #include "app/CompletionActions_win.h"
 
 #include "copy/Progress.h"
+#include "drives/DriveTypes.h"
 #include "platform/Drives.h"
 
 void RunCompletionActions(HWND owner, const CompletionRequest& request) {
-    const wchar_t letter = static_cast<wchar_t>(L'A' + request.driveIndex);
+    const wchar_t letter = DriveLetter(request.driveIndex);
     const std::wstring root = std::wstring{letter} + L":\\";
     const std::wstring devicePath = std::wstring(L"\\\\.\\") + letter + L':';
     const CompletionOptions& options = request.options;
