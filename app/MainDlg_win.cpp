@@ -1,11 +1,13 @@
 #include "app/MainDlg_win.h"
 #include "app/CompletionActions_win.h"
 #include "app/MainDlgLayout.h"
+#include "app/Version.h"
 #include "copy/Progress.h"
 #include "platform/System.h"
 #include "resources/resource.h"
 #include "settings/OptionsDialog_win.h"
 #include "settings/Settings.h"
+#include "settings/StartWithWindows.h"
 #include "ui/AboutDlg_win.h"
 
 #include <commctrl.h>
@@ -70,8 +72,9 @@ CMainDlg::CMainDlg()
 
 CMainDlg::~CMainDlg() = default;
 
-int CMainDlg::DoModal(HINSTANCE instance) {
+int CMainDlg::DoModal(HINSTANCE instance, const StartOptions& start) {
     m_instance = instance;
+    m_start = start;
     INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), GetActiveWindow(), DialogProc,
                                      reinterpret_cast<LPARAM>(this));
     if (result == -1)
@@ -99,6 +102,9 @@ INT_PTR CMainDlg::Result(LRESULT value) {
 }
 
 INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR held = FALSE;
+    if (HoldStartState(message, wParam, lParam, held))
+        return held;
     if (ProcessPlacementMessage(m_hwnd, message, wParam, lParam))
         return Result(0);
     switch (message) {
@@ -189,7 +195,7 @@ bool CMainDlg::HandleCommand(int id) {
         OnAbout();
         return true;
     case ID_TRAY_OPEN:
-        ShowWindow(m_hwnd, SW_SHOWNORMAL);
+        ShowDialog();
         return true;
     case ID_TRAY_CHECK_FOR_UPDATES:
         m_homeLink.OpenTarget();
@@ -217,7 +223,7 @@ BOOL CMainDlg::OnInitDialog() {
         [hwnd = m_hwnd](const CompletionRequest& request) { RunCompletionActions(hwnd, request); });
     m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
-    m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, L"Harvex 2.0");
+    m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, kProductAndVersion);
 
     m_progressBar = GetDlgItem(m_hwnd, IDC_PROGRESS_BAR);
     SendMessageW(m_progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -263,7 +269,43 @@ BOOL CMainDlg::OnInitDialog() {
 
     m_logEdit.Append(L"Ready.\r\n", 1);
     SetProgressText(L"Ready.");
+    if (m_start.inTray)
+        StartInTray();
     return TRUE;
+}
+
+void CMainDlg::StartInTray() {
+    if (m_trayIcon.IsShown()) {
+        m_holdHidden = true;
+        ShowWindow(m_hwnd, SW_HIDE);
+        return;
+    }
+    // Hidden without an icon there would be no way back: the task bar keeps it instead.
+    ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
+    m_holdMinimised = true;
+}
+
+bool CMainDlg::HoldStartState(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    // The modal loop shows the dialog after WM_INITDIALOG and again when its queue first runs empty
+    // (Wine restores it from minimised too); a start in the tray refuses those shows until the user
+    // asks for the dialog.
+    if (message == WM_WINDOWPOSCHANGING && m_holdHidden) {
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+        return false;
+    }
+    if (message == WM_QUERYOPEN && m_holdMinimised) {
+        result = Result(FALSE);
+        return true;
+    }
+    if (message == WM_SYSCOMMAND && m_holdMinimised && (wParam & 0xFFF0) == SC_RESTORE)
+        m_holdMinimised = false;
+    return false;
+}
+
+void CMainDlg::ShowDialog() {
+    m_holdHidden = false;
+    m_holdMinimised = false;
+    ShowWindow(m_hwnd, SW_SHOWNORMAL);
 }
 
 void CMainDlg::SetUpDriveList() {
@@ -368,7 +410,7 @@ void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
         m_trayMenu.Track(m_hwnd);
         break;
     case WM_LBUTTONDBLCLK:
-        ShowWindow(m_hwnd, SW_SHOWNORMAL);
+        ShowDialog();
         break;
     default:
         break;
@@ -443,9 +485,17 @@ void CMainDlg::OnStop() {
 
 void CMainDlg::OnOptions() {
     CompletionOptions options = m_completion;
-    if (!EditCompletionOptions(GetActiveWindow(), options))
+    const std::wstring exe = platform::ExecutablePath();
+    bool startWithWindows = IsStartWithWindowsOn(exe);
+    if (!EditCompletionOptions(GetActiveWindow(), options, startWithWindows))
         return;
     m_completion = options;
+    if (!ApplyStartWithWindows(startWithWindows, exe))
+        MessageBoxW(m_hwnd,
+                    L"Harvex could not change \"Start with Windows\": the value \"Harvex\" under "
+                    L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be "
+                    L"written. A policy of this computer may forbid it.",
+                    L"Harvex", MB_OK | MB_ICONWARNING);
 }
 
 void CMainDlg::OnAbout() {

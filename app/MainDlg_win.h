@@ -4,6 +4,7 @@
 #include "app/DriveJobTable.h"
 #include "app/LogBox_win.h"
 #include "app/ReportingHost.h"
+#include "app/StartOptions.h"
 #include "app/TrayIcon_win.h"
 #include "drives/DriveListView_win.h"
 #include "drives/DriveMonitor.h"
@@ -25,8 +26,9 @@ public:
     CMainDlg(const CMainDlg&) = delete;
     CMainDlg& operator=(const CMainDlg&) = delete;
 
-    // Runs the dialog modally; gives the process exit code.
-    int DoModal(HINSTANCE instance);
+    // Runs the dialog modally; gives the process exit code. Started in the tray, the dialog stays
+    // hidden behind its tray icon, or starts minimised when the icon cannot be shown.
+    int DoModal(HINSTANCE instance, const StartOptions& start = {});
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,6 +42,9 @@ private:
     void OnDestroy();
     void HideToTray();
     void OnTrayNotify(LPARAM mouseMessage);
+    void ShowDialog();
+    void StartInTray();
+    bool HoldStartState(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
     void OnReportsQueued();
     void ShowQueuedReports();
     void OnBrowse();
@@ -62,6 +67,11 @@ private:
     HWND m_hwnd = nullptr;
     HINSTANCE m_instance = nullptr;
     bool m_quitRequested = false;
+    StartOptions m_start;
+    // Started in the tray: every show is refused until the user asks for the dialog.
+    bool m_holdHidden = false;
+    // Started in the tray without an icon: every restore is refused until the user asks for one.
+    bool m_holdMinimised = false;
 
     TrayIcon m_trayIcon;
     TrayMenu m_trayMenu;

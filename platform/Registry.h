@@ -42,6 +42,8 @@ public:
     bool QueryString(std::wstring_view name, size_t maxChars, std::wstring& value) const;
     // REG_SZ with the terminating zero counted in its size.
     bool SetString(std::wstring_view name, std::wstring_view value);
+    // Removes a value; true when it is gone afterwards (also when it was never there).
+    bool DeleteValue(std::wstring_view name);
 
 private:
     explicit RegKey(void* handle) : m_handle(handle) {}

@@ -113,6 +113,15 @@ bool RegKey::Set(std::wstring_view name, RegType type, const void* data, uint32_
     return true;
 }
 
+bool RegKey::DeleteValue(std::wstring_view name) {
+    if (!m_handle)
+        return false;
+    Store& store = TheStore();
+    std::lock_guard guard(store.lock);
+    static_cast<Key*>(m_handle)->values.erase(AsciiUpper(name));
+    return true;
+}
+
 namespace posix {
 
 void ResetRegistry() {

@@ -52,4 +52,12 @@ bool RegKey::Set(std::wstring_view name, RegType type, const void* data, uint32_
                           static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
+bool RegKey::DeleteValue(std::wstring_view name) {
+    if (!m_handle)
+        return false;
+    std::wstring valueName(name);
+    LSTATUS status = RegDeleteValueW(static_cast<HKEY>(m_handle), valueName.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
 } // namespace platform

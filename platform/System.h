@@ -19,4 +19,7 @@ void YieldTimeSlice();
 // The user's documents folder, or an empty text when it cannot be found.
 std::wstring DocumentsFolder();
 
+// The full path of the running program's executable, or an empty text when it cannot be found.
+std::wstring ExecutablePath();
+
 } // namespace platform

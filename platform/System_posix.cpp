@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <sched.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -40,6 +41,14 @@ std::wstring DocumentsFolder() {
     if (!home || !*home)
         return std::wstring();
     return FromUtf8(std::string(home) + "/Documents");
+}
+
+std::wstring ExecutablePath() {
+    char path[4096];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof path)
+        return std::wstring();
+    return FromUtf8(std::string(path, static_cast<size_t>(length)));
 }
 
 } // namespace platform

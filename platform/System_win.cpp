@@ -34,4 +34,21 @@ std::wstring DocumentsFolder() {
     return path;
 }
 
+std::wstring ExecutablePath() {
+    // The path may be longer than MAX_PATH; a full buffer means it was cut short.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= 32768)
+            return std::wstring();
+        path.resize(path.size() * 2);
+    }
+}
+
 } // namespace platform

@@ -76,11 +76,13 @@ INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 
 BOOL COptionsDialog::OnInitDialog() {
     ShowControls(ControlsFor(Options()));
+    SetTicked(m_hwnd, IDC_START_WITH_WINDOWS, m_startWithWindows);
     return TRUE;
 }
 
 void COptionsDialog::OnOK() {
     SetOptions(OptionsFromControls(ReadControls()));
+    m_startWithWindows = IsTicked(m_hwnd, IDC_START_WITH_WINDOWS);
     m_accepted = true;
     EndDialog(m_hwnd, IDOK);
 }
@@ -117,10 +119,13 @@ void COptionsDialog::EnableRadios(bool enabled) {
     EnableWindow(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER), enabled);
 }
 
-bool EditCompletionOptions(HWND owner, CompletionOptions& options) {
+bool EditCompletionOptions(HWND owner, CompletionOptions& options, bool& startWithWindows) {
     COptionsDialog dialog;
     dialog.SetOptions(options);
+    dialog.m_startWithWindows = startWithWindows;
     INT_PTR result = dialog.DoModal(owner);
     options = OptionsAfterDialog(options, dialog.Options(), result);
+    if (result == kOptionsAccepted)
+        startWithWindows = dialog.m_startWithWindows;
     return result == kOptionsAccepted;
 }

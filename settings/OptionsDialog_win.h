@@ -1,6 +1,7 @@
 #pragma once
 // The Options dialog (template IDD_OPTIONS): edits the four "When finished:" settings on a copy of
-// them. Nothing is stored here; the main dialog stores the values when the program quits.
+// them, and shows the "Start with Windows" box. Nothing is stored here; the main dialog stores the
+// values when the program quits and applies the box after OK.
 #include "settings/CompletionOptions.h"
 
 #include <windows.h>
@@ -19,6 +20,7 @@ public:
     int32_t m_showPopup = 0;
     int32_t m_beep = 0;
     int32_t m_beepBySpeaker = 0;
+    bool m_startWithWindows = false;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -37,5 +39,6 @@ private:
 };
 
 // The main dialog's "Options" command: runs the dialog over owner on a copy of options and writes
-// the edited values back only when the user pressed OK. Returns true when it did.
-bool EditCompletionOptions(HWND owner, CompletionOptions& options);
+// the edited values back only when the user pressed OK. Returns true when it did. startWithWindows
+// is the box's tick as the dialog opens and, after OK, as the user left it.
+bool EditCompletionOptions(HWND owner, CompletionOptions& options, bool& startWithWindows);

@@ -2,6 +2,8 @@
 #include "resources/resource.h"
 #include "ui/AboutGeometry.h"
 
+#include "HarvexVersion.h"
+
 #include <objbase.h>
 #include <olectl.h>
 
@@ -9,7 +11,8 @@
 
 namespace {
 
-constexpr wchar_t kNameAndVersion[] = L"Harvex v.2.0";
+// Drawn when the picture cannot be; the version is the build's.
+constexpr wchar_t kNameAndVersion[] = L"Harvex v." HARVEX_VERSION_WTEXT;
 
 PixelRect ToPixelRect(const RECT& rect) {
     return {rect.left, rect.top, rect.right, rect.bottom};

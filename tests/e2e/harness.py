@@ -449,7 +449,9 @@ class Harvex:
         self.stdout_path = prefix.root / f"{name}.stdout"
         self.stderr_path = prefix.root / f"{name}.stderr"
 
-    def start(self, wait=True, timeout=20):
+    def start(self, wait=True, timeout=20, args=(), exe=None):
+        """Starts harvex.exe (or exe, a C: path) with args. With wait, returns once the dialog has
+        finished its start: shown, or hidden when "/tray" is among args."""
         if not (self.prefix.drive_c / "e2e" / "harvex.exe").exists():
             raise HarnessError(f"missing {HARVEX_EXE} (cross-build the harvex target)")
         # Dialogs of instances already running in this prefix are not this one's.
@@ -457,21 +459,22 @@ class Harvex:
         self.prefix.apps.append(self)
         with open(self.stdout_path, "ab") as out, open(self.stderr_path, "ab") as err:
             self.process = subprocess.Popen(
-                ["wine", f"{WINDOWS_DIR}\\harvex.exe"], stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                env=self.prefix.env(), cwd=self.prefix.drive_c, start_new_session=True)
+                ["wine", exe or f"{WINDOWS_DIR}\\harvex.exe", *args], stdin=subprocess.DEVNULL, stdout=out,
+                stderr=err, env=self.prefix.env(), cwd=self.prefix.drive_c, start_new_session=True)
         if wait:
-            self.wait_for_window(timeout)
+            self.wait_for_window(timeout, visible="/tray" not in args)
         return self
 
-    def wait_for_window(self, timeout=20):
-        """Waits until this process's main dialog is shown and has finished its initialisation,
-        whose last step writes "Ready." into the progress text."""
+    def wait_for_window(self, timeout=20, visible=True):
+        """Waits until this process's main dialog exists (and is shown, with visible) and has
+        finished its initialisation, whose last step writes "Ready." into the progress text."""
         deadline = time.monotonic() + timeout
         while True:
             if self.process.poll() is not None:
                 raise HarnessError(f"harvex.exe ended with code {self.process.returncode} before its dialog "
                                    f"appeared; stderr: {self.stderr_tail()}")
-            found = self.prefix.probe1("wait-window", 500, f"count={len(self.known) + 1}", "visible", check=False)
+            found = self.prefix.probe1("wait-window", 500, f"count={len(self.known) + 1}",
+                                       *(["visible"] if visible else []), check=False)
             fresh = [w for w in found.get("windows", []) if w["hwnd"] not in self.known]
             if found.get("ok") and fresh:
                 self.hwnd, self.pid = fresh[0]["hwnd"], fresh[0]["pid"]
@@ -730,10 +733,10 @@ class HarvexTestCase(unittest.TestCase):
         outcome = getattr(self, "_outcome", None)
         return outcome is not None and not getattr(outcome, "success", True)
 
-    def start_harvex(self, wait=True, name=None):
+    def start_harvex(self, wait=True, name=None, args=(), exe=None):
         app = Harvex(self.prefix, name or f"harvex-{len(self.apps)}")
         self.apps.append(app)
-        return app.start(wait=wait)
+        return app.start(wait=wait, args=args, exe=exe)
 
     def volume(self, letter, drive_type, label=None, entries=None):
         return Volume(self.prefix, letter, drive_type, label, entries)

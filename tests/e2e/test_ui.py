@@ -598,6 +598,22 @@ class ReadmePicture(UiTestCase):
         if os.environ.get("E2E_DOCS_PICTURES"):
             shutil.copyfile(path, ROOT / "docs" / "main-dialog.png")
 
+    def test_options_dialog(self):
+        """The user guide's picture of Options: tests/e2e/artifacts/options-dialog.png; with
+        E2E_DOCS_PICTURES=1 also docs/options-dialog.png."""
+        app = self.start_with(Beep=1)
+        app.probe1("post-click", OPTIONS)
+        options = ["target", "title", "Options", f"pid={app.pid}"]
+        self.prefix.probe(options, ["wait-window", 5000, "visible"], ["click", ids.IDC_START_WITH_WINDOWS])
+        window = self.prefix.probe(options, ["sync", 2], ["window"])[2]
+        client = (window["client_x"], window["client_y"], *size_of(window["client"]))
+        path = ARTIFACTS_DIR / "options-dialog.png"
+        picture = ui.grab(self.display, client, path)
+        self.assertEqual((picture.width, picture.height), client[2:])
+        self.prefix.probe(options, ["click", ids.IDCANCEL], ["wait-no-window", 5000])
+        if os.environ.get("E2E_DOCS_PICTURES"):
+            shutil.copyfile(path, ROOT / "docs" / "options-dialog.png")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -61,14 +61,18 @@ std::optional<DWORD> UnitMask(const std::wstring& word) {
 }
 
 Status DeviceChange(Context& context, const Args& args, JsonObject& out) {
-    static const wchar_t usage[] = L"devchange EVENT MASK|LETTERS [type=2] [flags=0] [size=N] [null] [ms=N]";
+    static const wchar_t usage[] =
+        L"devchange EVENT MASK|LETTERS [type=2] [flags=0] [size=N] [null] [ms=N] [broadcast]";
     const auto event = EventCode(args);
     const auto mask = UnitMask(args.Text(1));
     if (!event || (!mask && !args.Flag(L"null")))
         return Status::Fail(L"usage: %ls", usage);
+    const bool broadcast = args.Flag(L"broadcast");
     HWND window = nullptr;
-    if (Status status = ResolveTarget(context, window); !status.ok)
-        return status;
+    if (!broadcast) {
+        if (Status status = ResolveTarget(context, window); !status.ok)
+            return status;
+    }
 
     alignas(8) unsigned char record[kRecordBytes] = {};
     DEV_BROADCAST_VOLUME volume{};
@@ -82,10 +86,20 @@ Status DeviceChange(Context& context, const Args& args, JsonObject& out) {
     const bool carriesRecord = (*event & 0x8000) != 0 && !args.Flag(L"null");
     const LPARAM lParam = carriesRecord ? reinterpret_cast<LPARAM>(record) : 0;
     const UINT timeoutMs = static_cast<UINT>(args.NumberOption(L"ms").value_or(context.messageTimeoutMs));
-    const auto result = SendTimed(timeoutMs, window, WM_DEVICECHANGE, *event, lParam);
     out.Int("event", static_cast<int64_t>(*event))
         .Int("mask", mask.value_or(0))
         .Bool("record", carriesRecord);
+    if (broadcast) {
+        // To every top-level window, as the system does; only a query carries the record across.
+        DWORD recipients = BSM_APPLICATIONS;
+        const long sent = BroadcastSystemMessageW(BSF_QUERY | BSF_FORCEIFHUNG | BSF_IGNORECURRENTTASK,
+                                                  &recipients, WM_DEVICECHANGE, *event, lParam);
+        if (sent < 0)
+            return Status::Fail(L"BroadcastSystemMessage failed (%lu)", GetLastError());
+        out.Int("result", sent);
+        return Status::Ok();
+    }
+    const auto result = SendTimed(timeoutMs, window, WM_DEVICECHANGE, *event, lParam);
     if (!result)
         return Status::Fail(L"no answer to WM_DEVICECHANGE within %u ms (%lu)", timeoutMs, GetLastError());
     out.Int("result", *result);
@@ -95,11 +109,12 @@ Status DeviceChange(Context& context, const Args& args, JsonObject& out) {
 } // namespace
 
 void AddDeviceCommands(std::vector<Command>& commands) {
-    commands.push_back(
-        {"devchange",
-         "EVENT MASK|LETTERS [type=2] [flags=0] [size=N] [null] [ms=N]: send WM_DEVICECHANGE with a "
-         "DEV_BROADCAST_VOLUME; EVENT arrival|removecomplete|queryremove|nodeschanged|...|N",
-         DeviceChange});
+    commands.push_back({"devchange",
+                        "EVENT MASK|LETTERS [type=2] [flags=0] [size=N] [null] [ms=N] [broadcast]: send "
+                        "WM_DEVICECHANGE with a "
+                        "DEV_BROADCAST_VOLUME to the target, or to every top-level window; EVENT "
+                        "arrival|removecomplete|queryremove|nodeschanged|...|N",
+                        DeviceChange});
 }
 
 } // namespace probe

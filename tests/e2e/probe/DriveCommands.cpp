@@ -38,15 +38,21 @@ std::optional<wchar_t> DriveLetter(const std::wstring& word) {
     return letter;
 }
 
-Status DefineDrive(wchar_t letter, ULONG type, const std::string& unixPath) {
-    std::vector<char> buffer(sizeof(UnixDriveRecord) + (unixPath.empty() ? 0 : unixPath.size() + 1), '\0');
+// device, when given, is the Unix file the volume's label and serial number are read from (a FAT or
+// ISO 9660 boot record); without one they come from .windows-label and .windows-serial in the folder.
+Status DefineDrive(wchar_t letter, ULONG type, const std::string& unixPath, const std::string& device = {}) {
+    const size_t pathBytes = unixPath.empty() ? 0 : unixPath.size() + 1;
+    const size_t deviceBytes = device.empty() ? 0 : device.size() + 1;
+    std::vector<char> buffer(sizeof(UnixDriveRecord) + pathBytes + deviceBytes, '\0');
     UnixDriveRecord record{};
     record.size = static_cast<ULONG>(buffer.size());
     record.type = type;
     record.letter = static_cast<WCHAR>(std::towlower(letter));
     record.mountPointOffset = unixPath.empty() ? 0 : static_cast<USHORT>(sizeof record);
+    record.deviceOffset = device.empty() ? 0 : static_cast<USHORT>(sizeof record + pathBytes);
     std::memcpy(buffer.data(), &record, sizeof record);
     std::memcpy(buffer.data() + sizeof record, unixPath.data(), unixPath.size());
+    std::memcpy(buffer.data() + sizeof record + pathBytes, device.data(), device.size());
 
     UniqueHandle manager(CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -83,13 +89,14 @@ JsonObject DriveJson(wchar_t letter) {
 }
 
 Status Map(Context&, const Args& args, JsonObject& out) {
-    static const wchar_t usage[] = L"map LETTER TYPE UNIX_PATH";
+    static const wchar_t usage[] = L"map LETTER TYPE UNIX_PATH [device=UNIX_FILE]";
     const auto letter = DriveLetter(args.Text(0));
     const auto type = args.Number(1);
     const std::wstring path = args.Text(2);
     if (!letter || !type || path.empty() || *type < 2 || *type > 6)
         return Status::Fail(L"usage: %ls (TYPE 2 removable, 3 fixed, 4 remote, 5 CD-ROM, 6 RAM disk)", usage);
-    if (Status status = DefineDrive(*letter, static_cast<ULONG>(*type), ToUtf8(path)); !status.ok)
+    const std::string device = ToUtf8(args.Option(L"device").value_or(L""));
+    if (Status status = DefineDrive(*letter, static_cast<ULONG>(*type), ToUtf8(path), device); !status.ok)
         return status;
     out = DriveJson(*letter);
     if (GetDriveTypeW(Root(*letter).c_str()) <= DRIVE_NO_ROOT_DIR)
@@ -132,14 +139,17 @@ Status Drives(Context&, const Args&, JsonObject& out) {
 } // namespace
 
 void AddDriveCommands(std::vector<Command>& commands) {
-    commands.insert(
-        commands.end(),
-        {
-            {"map", "LETTER TYPE UNIX_PATH: define a drive letter for a folder now (mount manager)", Map},
-            {"unmap", "LETTER [if-present]: remove a drive letter now", Unmap},
-            {"drive", "LETTER: type, label, serial, file system and size of a drive", Drive},
-            {"drives", ": GetLogicalDriveStringsW", Drives},
-        });
+    commands.insert(commands.end(),
+                    {
+                        {"map",
+                         "LETTER TYPE UNIX_PATH [device=UNIX_FILE]: define a drive letter for a folder now "
+                         "(mount manager); "
+                         "the label and serial come from the device's boot record when one is given",
+                         Map},
+                        {"unmap", "LETTER [if-present]: remove a drive letter now", Unmap},
+                        {"drive", "LETTER: type, label, serial, file system and size of a drive", Drive},
+                        {"drives", ": GetLogicalDriveStringsW", Drives},
+                    });
 }
 
 } // namespace probe

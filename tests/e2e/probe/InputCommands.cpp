@@ -1,5 +1,9 @@
 // Keyboard messages and the tray icon's callback message, delivered to the target's thread as if
 // the user had pressed keys or clicked the notification icon.
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <cwctype>
 
 #include "Probe.h"
@@ -112,6 +116,20 @@ Status Tray(Context& context, const Args& args, JsonObject& out) {
     return Status::Ok();
 }
 
+// Whether the shell holds the target's icon: modifying an icon with nothing to change succeeds only
+// when the icon is there.
+Status TrayIcon(Context& context, const Args& args, JsonObject& out) {
+    HWND window = nullptr;
+    if (Status status = ResolveTarget(context, window); !status.ok)
+        return status;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window;
+    data.uID = static_cast<UINT>(args.NumberOption(L"id").value_or(kTrayIconId));
+    out.Bool("present", Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE);
+    return Status::Ok();
+}
+
 } // namespace
 
 void AddInputCommands(std::vector<Command>& commands) {
@@ -121,6 +139,7 @@ void AddInputCommands(std::vector<Command>& commands) {
             {"key", "[alt+]NAME [to-target]: post key down and up to the focus window of the target's thread",
              Key},
             {"tray", "dblclk|rbuttonup|contextmenu|N [send] [id=100]: the tray callback message 0x470", Tray},
+            {"tray-icon", "[id=100]: whether the shell shows the target's tray icon", TrayIcon},
         });
 }
 

@@ -1,0 +1,83 @@
+"""Harvex as a desktop program: "Start with Windows" and the start in the tray that it asks for."""
+
+import time
+import unittest
+
+import ids
+from harness import HarvexTestCase, Volume, compare_trees
+
+KEY = r"SOFTWARE\Quenby\Harvex2"
+RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
+OPTIONS, OK, START_WITH_WINDOWS = ids.IDC_OPTIONS, ids.IDOK, ids.IDC_START_WITH_WINDOWS
+THIS_EXE = "C:\\e2e\\harvex.exe"
+
+
+class StartWithWindows(HarvexTestCase):
+    def setUp(self):
+        super().setUp()
+        self.prefix.reg_delete(RUN_KEY, "Harvex")
+
+    def options(self, app, *commands):
+        return self.prefix.probe(["target", "title", "Options", f"pid={app.pid}"], *commands)[1:]
+
+    def box_in_options(self, app):
+        """Opens Options and gives the "Start with Windows" box's tick (0 or 1)."""
+        app.probe1("post-click", OPTIONS)
+        return self.options(app, ["wait-window", 5000, "visible"], ["button", START_WITH_WINDOWS])[1]["check"]
+
+    def click_box_and_ok(self, app):
+        self.options(app, ["click", START_WITH_WINDOWS], ["click", OK], ["wait-no-window", 5000])
+
+    def run_value(self):
+        value = self.prefix.reg_value(RUN_KEY, "Harvex")
+        return value["string"] if value else None
+
+    def test_the_box_writes_the_run_value_for_this_exe_and_removes_it(self):
+        moved = '"C:\\Old place\\harvex.exe" /tray'
+        self.prefix.reg_set(RUN_KEY, "Harvex", "sz", moved)
+        app = self.start_harvex()
+
+        self.assertEqual(self.box_in_options(app), 0, "a value naming another exe shows unticked")
+        self.click_box_and_ok(app)
+        self.assertEqual(self.run_value(), f'"{THIS_EXE}" /tray')
+        self.assertEqual(self.prefix.reg_value(RUN_KEY, "Harvex")["type"], 1, "REG_SZ")
+
+        self.assertEqual(self.box_in_options(app), 1)
+        self.click_box_and_ok(app)
+        self.assertIsNone(self.run_value())
+
+        # Unticked with another copy's value in place: that value is not this program's to remove.
+        self.prefix.reg_set(RUN_KEY, "Harvex", "sz", moved)
+        self.assertEqual(self.box_in_options(app), 0)
+        self.options(app, ["click", OK], ["wait-no-window", 5000])
+        self.assertEqual(self.run_value(), moved)
+        self.assertEqual(app.quit(), 0)
+
+
+class TrayStart(HarvexTestCase):
+    def test_started_with_tray_the_dialog_stays_hidden_the_icon_shows_and_arrivals_copy(self):
+        dest = self.prefix.drive_c / "copies-tray"
+        dest.mkdir(exist_ok=True)
+        self.prefix.reg_set(KEY, "Save to", "sz", self.prefix.windows_path(dest))
+        self.prefix.reg_set(KEY, "Folder name", "dword", 1)
+        app = self.start_harvex(args=["/tray", "ignored words"])
+        # Wine's modal loop shows a dialog when its queue first runs empty: give it every chance.
+        app.probe1("sync", 3)
+        time.sleep(1)
+        self.assertFalse(app.window()["visible"])
+        self.assertTrue(app.probe1("tray-icon")["present"])
+
+        card = Volume(self.prefix, "T", 2, "TRAY", {"DCIM/100CAM/IMG_0001.JPG": 200_000, "a.txt": "a"})
+        card.insert()
+        app.probe1("devchange", "arrival", "T")
+        app.probe1("wait-text", 1016, "startswith", "Complete", 60000, timeout=90)
+        self.assertEqual(compare_trees(card.folder, dest / "000"), [])
+        self.assertFalse(app.window()["visible"])
+
+        app.probe1("tray", "dblclk")
+        app.probe1("wait-state", "visible", 1, 5000)
+        self.assertEqual(app.quit(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
