@@ -8,10 +8,7 @@ void RunCompletionActions(HWND owner, const CompletionRequest& request) {
     const wchar_t letter = DriveLetter(request.driveIndex);
     const std::wstring root = std::wstring{letter} + L":\\";
     const std::wstring devicePath = std::wstring(L"\\\\.\\") + letter + L':';
-    const CompletionOptions& options = request.options;
-    CompletionPlan plan =
-        PlanCompletion(options.m_ejectCdRom != 0, options.m_beep != 0, options.m_beepBySpeaker != 0,
-                       options.m_showPopup != 0, platform::DriveType(root));
+    const CompletionPlan plan = PlanCompletion(request.options, platform::DriveType(root));
     if (plan.eject)
         platform::EjectMedia(devicePath);
     if (plan.speakerBeep)

@@ -237,8 +237,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_trayMenu.Build();
 
     Settings settings = LoadSettings(m_settingsKey, platform::DocumentsFolder);
-    m_completion =
-        CompletionOptions{settings.ejectCdRom, settings.showPopup, settings.beep, settings.beepBySpeaker};
+    m_options = {settings.completion, settings.copying};
     SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, settings.saveTo.c_str());
 
     auto loadIcon = [this](int size) {
@@ -332,10 +331,8 @@ void CMainDlg::OnDestroy() {
         Settings settings;
         settings.folderName = ComboSelection(m_folderNamesCombo);
         settings.logLevel = ComboSelection(m_logLevelCombo);
-        settings.ejectCdRom = m_completion.m_ejectCdRom;
-        settings.showPopup = m_completion.m_showPopup;
-        settings.beep = m_completion.m_beep;
-        settings.beepBySpeaker = m_completion.m_beepBySpeaker;
+        settings.completion = m_options.completion;
+        settings.copying = m_options.copying;
         settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
         StoreSettings(m_settingsKey, settings);
         SaveWindowPlacement(m_hwnd, L"Main frame");
@@ -484,12 +481,12 @@ void CMainDlg::OnStop() {
 }
 
 void CMainDlg::OnOptions() {
-    CompletionOptions options = m_completion;
+    OptionsDialogValues options = m_options;
     const std::wstring exe = platform::ExecutablePath();
     bool startWithWindows = IsStartWithWindowsOn(exe);
-    if (!EditCompletionOptions(GetActiveWindow(), options, startWithWindows))
+    if (!EditOptions(GetActiveWindow(), options, startWithWindows))
         return;
-    m_completion = options;
+    m_options = options;
     if (!ApplyStartWithWindows(startWithWindows, exe))
         MessageBoxW(m_hwnd,
                     L"Harvex could not change \"Start with Windows\": the value \"Harvex\" under "
@@ -508,6 +505,7 @@ RunOptions CMainDlg::RunOptionsNow() {
     RunOptions options;
     options.copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
     options.folderNaming = ComboSelection(m_folderNamesCombo);
-    options.completion = m_completion;
+    options.completion = m_options.completion;
+    options.copying = m_options.copying;
     return options;
 }

@@ -84,8 +84,8 @@ private:
     platform::RegKey m_settingsKey;
     UINT m_taskbarCreatedMessage = 0;
 
-    // The "When finished:" settings; each run is handed a copy when its volume arrives.
-    CompletionOptions m_completion;
+    // The Options dialog's settings; each run is handed a copy when its volume arrives.
+    OptionsDialogValues m_options;
 
     // Declared before the jobs, which report to it. Given up (never freed) when quitting leaves a
     // worker behind, so that the worker never reports to a freed object.

@@ -2,6 +2,7 @@
 // into a new folder "copy" inside another host folder mapped as drive D:.
 //
 //   engine_copy SOURCE_FOLDER DESTINATION_FOLDER [--host=dialog|null] [--level=0|1|2] [--batch-ms=N]
+//               [--verify] [--only-new] [--folder=NAME]
 //
 // --host=dialog (the default) handles the reports as the main dialog does: a ReportQueue wakes a
 // consumer thread, which takes each batch, formats its lines with ViewReportBatch at the given log
@@ -9,7 +10,9 @@
 // MakeProgressView. --batch-ms=N leaves at least N ms between two batches, as a dialog that shows
 // reports on a timer would (the default 0 takes each batch as soon as it is woken, as the dialog
 // does now). --host=null drops every report. The exit code is 0 when the run finished
-// without errors. A summary goes to standard error.
+// without errors. A summary goes to standard error. --verify and --only-new switch on "Verify copies"
+// and "Copy only files not copied before"; --folder names the new folder ("copy" by default), so that
+// a second arrival can go into a folder of its own beside the first.
 #include "app/ReportQueue.h"
 #include "copy/DriveJob.h"
 #include "copy/Progress.h"
@@ -30,7 +33,6 @@ namespace {
 constexpr wchar_t kSourceLetter = L'Q';
 constexpr wchar_t kDestinationLetter = L'D';
 constexpr int32_t kSourceDriveIndex = kSourceLetter - L'A';
-const wchar_t* const kDestination = L"D:\\copy";
 
 // The log box keeps at most this many lines and drops this many of the oldest at once.
 constexpr size_t kLogBoxMaxLines = 5000;
@@ -42,6 +44,8 @@ struct Options {
     bool dialogHost = true;
     int32_t logLevel = LogFiles;
     int batchMs = 0;
+    RunOptions run;
+    std::wstring folder = L"copy";
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -56,6 +60,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.logLevel = std::atoi(arg.c_str() + 8);
         else if (arg.rfind("--batch-ms=", 0) == 0)
             options.batchMs = std::atoi(arg.c_str() + 11);
+        else if (arg == "--verify")
+            options.run.copying.m_verify = 1;
+        else if (arg == "--only-new")
+            options.run.copying.m_onlyNew = 1;
+        else if (arg.rfind("--folder=", 0) == 0)
+            options.folder = std::wstring(arg.begin() + 9, arg.end());
         else
             folders.push_back(arg);
     }
@@ -96,12 +106,12 @@ public:
 
 // One new folder, as harvex makes one per arrival; the run is handed it as its "Copy to" text
 // with no naming rule.
-bool StartRun(CDriveJob& job) {
-    if (platform::CreateFolder(kDestination) != platform::kSuccess)
+bool StartRun(CDriveJob& job, const Options& options) {
+    RunOptions run = options.run;
+    run.copyTo = L"D:\\" + options.folder;
+    if (platform::CreateFolder(run.copyTo) != platform::kSuccess)
         return false;
-    RunOptions options;
-    options.copyTo = kDestination;
-    job.Attach(options);
+    job.Attach(run);
     return true;
 }
 
@@ -215,7 +225,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: engine_copy SOURCE_FOLDER DESTINATION_FOLDER [--host=dialog|null] "
-                             "[--level=0|1|2] [--batch-ms=N]\n");
+                             "[--level=0|1|2] [--batch-ms=N] [--verify] [--only-new] [--folder=NAME]\n");
         return 2;
     }
     platform::posix::MapDrive(kSourceLetter, options.source, platform::kDriveRemovable, L"BENCH");
@@ -225,13 +235,13 @@ int main(int argc, char** argv) {
     if (!options.dialogHost) {
         NullHost host;
         CDriveJob job(kSourceDriveIndex, &host);
-        if (StartRun(job))
+        if (StartRun(job, options))
             host.WaitForEnd();
         return ReportRun(job, start);
     }
     DialogHost host(options.logLevel, options.batchMs);
     CDriveJob job(kSourceDriveIndex, &host);
-    if (StartRun(job))
+    if (StartRun(job, options))
         host.ShowReportsUntilRunEnded();
     host.PrintSummary();
     return ReportRun(job, start);

@@ -16,10 +16,13 @@ std::wstring SourceOf(int32_t driveIndex) {
     return std::wstring{static_cast<wchar_t>(L'A' + driveIndex), L':'};
 }
 
-std::wstring FinishedText(uint32_t errorCount) {
-    if (errorCount == 0)
+// "Finished.", "Finished. 1,234 files verified." or "Finished with 2 errors."
+std::wstring FinishedText(uint32_t errorCount, bool verified, uint64_t verifiedCount) {
+    if (errorCount != 0)
+        return platform::Format(L"Finished with %u %ls.", errorCount, errorCount == 1 ? L"error" : L"errors");
+    if (!verified)
         return L"Finished.";
-    return platform::Format(L"Finished with %u %ls.", errorCount, errorCount == 1 ? L"error" : L"errors");
+    return L"Finished. " + CountText(verifiedCount, L"file", L"files") + L" verified.";
 }
 
 } // namespace
@@ -126,6 +129,8 @@ bool CDriveJob::TakeWaitingRun(RunOptions& options) {
 
 void CDriveJob::Run(const RunOptions& options) {
     m_phase = Phase::Preparing;
+    // The walk reads the run's choices from here; only the worker touches them.
+    m_options = options;
     if (!PrepareDestination(options))
         return;
     Log(LogBasic, L"Copying...");
@@ -137,6 +142,7 @@ void CDriveJob::Run(const RunOptions& options) {
     m_fileTotal = 0;
     m_startTick = platform::TickCount();
     m_phase = Phase::Copying;
+    SetUpRecords();
     CopyFolder(std::wstring());
     FinishRun(options);
 }
@@ -173,6 +179,8 @@ void CDriveJob::MeasureTotal() {
 void CDriveJob::FinishRun(const RunOptions& options) {
     ProgressReport report;
     report.driveIndex = m_driveIndex;
+    FinishRecords(StopRequested());
+    m_records.reset();
     report.errorCount = m_errorCount;
     if (StopRequested()) {
         Log(LogBasic, L"Stopped.");
@@ -180,11 +188,44 @@ void CDriveJob::FinishRun(const RunOptions& options) {
         m_host->ShowProgress(report);
         return;
     }
-    Log(LogBasic, FinishedText(m_errorCount));
+    Log(LogBasic, FinishedText(m_errorCount, m_options.copying.m_verify != 0, m_copiedCount));
     report.fraction = 1.0f;
     m_host->ShowProgress(report);
     m_phase = Phase::Completing;
     m_host->RunCompletionActions(CompletionRequest{m_driveIndex, options.completion, m_errorCount});
+}
+
+void CDriveJob::SetUpRecords() {
+    m_copiedCount = 0;
+    m_skippedCount = 0;
+    m_madeFolders.clear();
+    m_records.reset();
+    if (m_options.copying == CopyingOptions{})
+        return;
+    const std::wstring root = DriveRoot(m_driveIndex);
+    RunPlace place{m_source, m_destination, m_options.IntoCopyTo(), {}, {}, platform::GetLocalTime()};
+    platform::VolumeLabel(root, place.label);
+    uint32_t serial = 0;
+    if (platform::VolumeSerial(root, serial))
+        place.serial = serial;
+    m_records.emplace(m_options.copying, std::move(place));
+    if (m_records->SerialMissing())
+        Log(LogBasic, L"The serial number of " + m_source + L" cannot be read: every file is copied.");
+}
+
+// A volume with nothing new leaves no folder behind: the run's folder, still empty, goes again.
+void CDriveJob::FinishRecords(bool stopped) {
+    if (!m_records)
+        return;
+    bool folderRemoved = false;
+    if (m_records->SkipsFiles() && !stopped && m_copiedCount == 0 && m_errorCount == 0) {
+        if (!m_options.IntoCopyTo())
+            folderRemoved = platform::RemoveEmptyFolder(m_destination) == platform::kSuccess;
+        Log(LogBasic, L"Nothing new on " + m_source + L": " +
+                          CountText(m_skippedCount, L"file was", L"files were") + L" copied before.");
+    }
+    if (auto failure = m_records->Finish(platform::GetLocalTime(), stopped, m_errorCount, folderRemoved))
+        LogError(L"Cannot write " + failure->path + L": " + platform::ErrorText(failure->error));
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {

@@ -7,6 +7,7 @@
 // (which takes a run that waits for it once its current run ends); Log on either.
 #include "copy/JobHost.h"
 #include "copy/RunOptions.h"
+#include "copy/RunRecords.h"
 #include "log/LockedObject.h"
 #include "log/LogLevel.h"
 
@@ -15,6 +16,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <unordered_set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -86,7 +88,16 @@ private:
     // False when a stop request ended the listing early.
     bool CopyFolderEntries(const std::wstring& rel, const std::wstring& source);
     void CopyFolderAttributes(const std::wstring& source, const std::wstring& destination);
-    void CopyOneFile(const std::wstring& rel);
+    void CopyOneFile(const std::wstring& rel, const platform::FolderEntry& entry);
+    // Copies (and verifies) one file; true when the copy is in place.
+    bool CopyFileData(const std::wstring& source, const std::wstring& destination,
+                      platform::Sha256Digest& digest);
+    // "Copy only files not copied before" makes a folder only for a file that needs it.
+    bool MakesFoldersLazily() const { return m_records && m_records->SkipsFiles(); }
+    void MakeFolder(const std::wstring& rel);
+    void MakeFoldersFor(const std::wstring& fileRel);
+    void SetUpRecords();
+    void FinishRecords(bool stopped);
     bool IsOwnDestination(const std::wstring& rel) const;
     void LogError(const std::wstring& text);
 
@@ -107,6 +118,11 @@ private:
     uint64_t m_fileTotal = 0;
     uint32_t m_startTick = 0;
     uint32_t m_errorCount = 0;
+    RunOptions m_options;
+    std::optional<RunRecords> m_records;
+    uint64_t m_copiedCount = 0;
+    uint64_t m_skippedCount = 0;
+    std::unordered_set<std::wstring> m_madeFolders; // relative paths, when made lazily
     mutable LockedObject<LogHistory> m_log;
     IJobHost* const m_host;
     std::thread m_thread;

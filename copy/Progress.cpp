@@ -36,6 +36,13 @@ int64_t EstimateTimeLeft(float fraction, uint32_t elapsed) {
 
 } // namespace
 
+std::wstring CountText(uint64_t count, const wchar_t* one, const wchar_t* many) {
+    std::wstring digits = std::to_wstring(count);
+    for (size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, L',');
+    return digits + L" " + (count == 1 ? one : many);
+}
+
 std::wstring FormatSize(uint64_t bytes) {
     double value = static_cast<double>(bytes);
     size_t unit = 0;
@@ -111,13 +118,14 @@ ProgressView MakeProgressView(const ProgressReport& report) {
     return view;
 }
 
-CompletionPlan PlanCompletion(bool ejectCdRom, bool beep, bool beepBySpeaker, bool showPopup,
-                              uint32_t driveType) {
+CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveType) {
+    const bool beep = options.m_beep != 0;
+    const bool bySpeaker = options.m_beepBySpeaker != 0;
     CompletionPlan plan;
-    plan.eject = ejectCdRom && ClampDriveType(driveType) == platform::kDriveCdRom;
-    plan.speakerBeep = beep && beepBySpeaker;
-    plan.soundBeep = beep && !beepBySpeaker;
-    plan.popup = showPopup;
+    plan.eject = options.m_ejectCdRom != 0 && ClampDriveType(driveType) == platform::kDriveCdRom;
+    plan.speakerBeep = beep && bySpeaker;
+    plan.soundBeep = beep && !bySpeaker;
+    plan.popup = options.m_showPopup != 0;
     return plan;
 }
 

@@ -2,12 +2,16 @@
 // What a run's progress reports look like on screen: the size and time-left texts, the progress
 // line with its bar position, and the completion actions a finished run calls for.
 #include "copy/JobHost.h"
+#include "settings/CompletionOptions.h"
 
 #include <cstdint>
 #include <string>
 
 // "%.2f %s" in units of 1024: 0.00 B, 1023.00 B, 1.50 KiB, 1.00 GiB.
 std::wstring FormatSize(uint64_t bytes);
+
+// "1 file", "1,234 files": a count with thousands separators and the word that fits it.
+std::wstring CountText(uint64_t count, const wchar_t* one, const wchar_t* many);
 
 // The two largest units of a time span: "2d 3h", "1h 0m", "5m 12s", "59s".
 std::wstring FormatTimeLeft(uint32_t milliseconds);
@@ -39,8 +43,7 @@ struct CompletionPlan {
 };
 
 // driveType is the platform's type of the drive's root; 7 and above count as 0 (unknown).
-CompletionPlan PlanCompletion(bool ejectCdRom, bool beep, bool beepBySpeaker, bool showPopup,
-                              uint32_t driveType);
+CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveType);
 
 // "Copying finished for drive \\.\E:", and for a run with errors a second line: "3 files or folders
 // could not be copied."

@@ -149,21 +149,30 @@ TEST(ProgressFraction, ReachingTheTotalIsNotMistakenForCompletion) {
     EXPECT_EQ(view.barPos, 100);
 }
 
+namespace {
+
+// The flags in the order eject, beep, by speaker, pop-up.
+CompletionPlan Plan(bool eject, bool beep, bool bySpeaker, bool popup, uint32_t driveType) {
+    return PlanCompletion(CompletionOptions{eject, popup, beep, bySpeaker}, driveType);
+}
+
+} // namespace
+
 TEST(PlanCompletion, EjectOnlyForACdRom) {
-    EXPECT_TRUE(PlanCompletion(true, false, false, false, 5).eject);
-    EXPECT_FALSE(PlanCompletion(true, false, false, false, 2).eject);
-    EXPECT_FALSE(PlanCompletion(false, false, false, false, 5).eject);
+    EXPECT_TRUE(Plan(true, false, false, false, 5).eject);
+    EXPECT_FALSE(Plan(true, false, false, false, 2).eject);
+    EXPECT_FALSE(Plan(false, false, false, false, 5).eject);
     // Types of 7 and above count as unknown, even when they look like a CD-ROM's in the low bits.
-    EXPECT_FALSE(PlanCompletion(true, false, false, false, 7).eject);
-    EXPECT_FALSE(PlanCompletion(true, false, false, false, 0x105).eject);
+    EXPECT_FALSE(Plan(true, false, false, false, 7).eject);
+    EXPECT_FALSE(Plan(true, false, false, false, 0x105).eject);
 }
 
 TEST(PlanCompletion, BeepGoesToSpeakerOrSoundCard) {
-    EXPECT_EQ(PlanCompletion(false, true, false, false, 2), (CompletionPlan{false, false, true, false}));
-    EXPECT_EQ(PlanCompletion(false, true, true, false, 2), (CompletionPlan{false, true, false, false}));
-    EXPECT_EQ(PlanCompletion(false, false, true, false, 2), CompletionPlan{});
-    EXPECT_EQ(PlanCompletion(true, true, true, true, 5), (CompletionPlan{true, true, false, true}));
-    EXPECT_EQ(PlanCompletion(false, false, false, true, 3), (CompletionPlan{false, false, false, true}));
+    EXPECT_EQ(Plan(false, true, false, false, 2), (CompletionPlan{false, false, true, false}));
+    EXPECT_EQ(Plan(false, true, true, false, 2), (CompletionPlan{false, true, false, false}));
+    EXPECT_EQ(Plan(false, false, true, false, 2), CompletionPlan{});
+    EXPECT_EQ(Plan(true, true, true, true, 5), (CompletionPlan{true, true, false, true}));
+    EXPECT_EQ(Plan(false, false, false, true, 3), (CompletionPlan{false, false, false, true}));
 }
 
 TEST(CompletionPopupText, NamesTheDevicePathAndWhatFailed) {

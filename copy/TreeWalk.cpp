@@ -4,6 +4,7 @@
 #include "copy/DriveJob.h"
 
 #include "copy/Progress.h"
+#include "copy/VerifiedCopy.h"
 #include "copy/WalkPaths.h"
 #include "platform/Files.h"
 #include "platform/System.h"
@@ -23,13 +24,12 @@ void CDriveJob::CopyFolder(const std::wstring& rel) {
     // The root gets no line and no folder of its own: the destination folder already exists.
     if (!rel.empty()) {
         Log(LogFolders, source);
-        const ErrorCode error = platform::CreateFolder(destination);
-        if (error != platform::kSuccess && error != platform::kErrorAlreadyExists)
-            LogError(L"CreateDirectory failed for " + destination + L": " + platform::ErrorText(error));
+        if (!MakesFoldersLazily())
+            MakeFolder(rel);
     }
     if (!CopyFolderEntries(rel, source))
         return; // stopped: the folder keeps the attributes and times it was made with
-    if (rel.empty())
+    if (rel.empty() || (MakesFoldersLazily() && m_madeFolders.count(rel) == 0))
         return;
     CopyFolderAttributes(source, destination);
 }
@@ -54,7 +54,7 @@ bool CDriveJob::CopyFolderEntries(const std::wstring& rel, const std::wstring& s
         if (isFolder)
             CopyFolder(entryRel);
         else
-            CopyOneFile(entryRel);
+            CopyOneFile(entryRel, entry);
     }
     // A stop during the last entry still leaves the folder as it was made.
     if (StopRequested())
@@ -74,13 +74,60 @@ void CDriveJob::CopyFolderAttributes(const std::wstring& source, const std::wstr
     platform::SetFolderTimes(destination, info.creationTime, info.lastAccessTime, info.lastWriteTime);
 }
 
-void CDriveJob::CopyOneFile(const std::wstring& rel) {
+void CDriveJob::MakeFolder(const std::wstring& rel) {
+    const std::wstring destination = JoinWalkPath(m_destination, rel);
+    const ErrorCode error = platform::CreateFolder(destination);
+    if (error != platform::kSuccess && error != platform::kErrorAlreadyExists)
+        LogError(L"CreateDirectory failed for " + destination + L": " + platform::ErrorText(error));
+    if (MakesFoldersLazily())
+        m_madeFolders.insert(rel);
+}
+
+void CDriveJob::MakeFoldersFor(const std::wstring& fileRel) {
+    const size_t slash = fileRel.rfind(L'\\');
+    if (slash == std::wstring::npos)
+        return;
+    const std::wstring folder = fileRel.substr(0, slash);
+    if (m_madeFolders.count(folder) != 0)
+        return;
+    MakeFoldersFor(folder);
+    MakeFolder(folder);
+}
+
+void CDriveJob::CopyOneFile(const std::wstring& rel, const platform::FolderEntry& entry) {
     if (StopRequested())
         return;
     const std::wstring source = JoinWalkPath(m_source, rel);
+    if (m_records && m_records->CopiedBefore(rel, entry.size, entry.lastWriteTime)) {
+        ++m_skippedCount;
+        m_doneBytes += entry.size;
+        ReportProgress();
+        Log(LogFiles, L"Skipped " + source + L": copied before.");
+        return;
+    }
+    if (MakesFoldersLazily())
+        MakeFoldersFor(rel);
     const std::wstring destination = JoinWalkPath(m_destination, rel);
-    const ErrorCode error =
-        platform::CopyFileWithProgress(source, destination, &OnCopyProgress, this, &m_stop);
+    platform::Sha256Digest digest{};
+    if (!CopyFileData(source, destination, digest))
+        return;
+    ++m_copiedCount;
+    if (m_records)
+        m_records->FileCopied(rel, entry.size, entry.lastWriteTime, digest);
+}
+
+bool CDriveJob::CopyFileData(const std::wstring& source, const std::wstring& destination,
+                             platform::Sha256Digest& digest) {
+    ErrorCode error = platform::kSuccess;
+    bool differs = false;
+    if (m_records && m_records->Verifying()) {
+        const VerifiedCopyResult result = CopyAndVerify(source, destination, &OnCopyProgress, this, &m_stop);
+        error = result.error;
+        differs = result.differs;
+        digest = result.digest;
+    } else {
+        error = platform::CopyFileWithProgress(source, destination, &OnCopyProgress, this, &m_stop);
+    }
     m_doneBytes += m_fileTotal;
     m_fileDone = 0;
     m_fileTotal = 0;
@@ -88,9 +135,14 @@ void CDriveJob::CopyOneFile(const std::wstring& rel) {
     const bool stopped = StopRequested();
     if (!stopped)
         Log(LogFiles, source);
+    if (differs) {
+        LogError(L"Verify failed for " + source + L": the copy differs from the source.");
+        return false;
+    }
     // A copy cut short by the stop request is no failure.
     if (error != platform::kSuccess && !(stopped && error == platform::kErrorRequestAborted))
         LogError(L"CopyFileEx failed for " + source + L": " + platform::ErrorText(error));
+    return error == platform::kSuccess;
 }
 
 bool CDriveJob::IsOwnDestination(const std::wstring& rel) const {

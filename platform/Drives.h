@@ -20,6 +20,8 @@ std::vector<std::wstring> LogicalDriveRoots();
 uint32_t DriveType(const std::wstring& root);
 // The volume label (GetVolumeInformationW); false when the query fails.
 bool VolumeLabel(const std::wstring& root, std::wstring& label);
+// The volume serial number (GetVolumeInformationW); false when the query fails.
+bool VolumeSerial(const std::wstring& root, uint32_t& serial);
 // Total and free bytes of the volume (GetDiskFreeSpaceExW).
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes);
 // Sends IOCTL_STORAGE_EJECT_MEDIA to a device path ("\\.\E:").
@@ -30,6 +32,8 @@ bool EjectMedia(const std::wstring& devicePath);
 namespace posix {
 void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label = L"");
 void UnmapDrive(wchar_t letter);
+// A mapped drive's serial number is derived from its folder unless set here.
+void SetDriveSerial(wchar_t letter, uint32_t serial);
 void UnmapAllDrives();
 // Makes LogicalDriveRoots fail, as GetLogicalDriveStringsW can.
 void SetDriveListBroken(bool broken);

@@ -16,7 +16,18 @@ struct MappedDrive {
     std::string folder;
     uint32_t type = kDriveUnknown;
     std::wstring label;
+    std::optional<uint32_t> serial;
 };
+
+// FNV-1a of the folder: the same folder is the same volume from one run of the program to the next.
+uint32_t SerialOfFolder(const std::string& folder) {
+    uint32_t hash = 2166136261u;
+    for (unsigned char c : folder) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    return hash;
+}
 
 struct DriveMap {
     std::mutex lock;
@@ -119,6 +130,17 @@ bool VolumeLabel(const std::wstring& root, std::wstring& label) {
     return true;
 }
 
+bool VolumeSerial(const std::wstring& root, uint32_t& serial) {
+    auto letter = RootLetter(root);
+    if (!letter)
+        return false;
+    auto drive = FindDrive(*letter);
+    if (!drive || !IsFolder(drive->folder))
+        return false;
+    serial = drive->serial ? *drive->serial : SerialOfFolder(drive->folder);
+    return true;
+}
+
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {
     auto letter = RootLetter(root);
     if (!letter)
@@ -146,7 +168,18 @@ void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const st
         return;
     DriveMap& map = TheDriveMap();
     std::lock_guard guard(map.lock);
-    map.drives[*upper] = MappedDrive{folder, type, label};
+    map.drives[*upper] = MappedDrive{folder, type, label, std::nullopt};
+}
+
+void SetDriveSerial(wchar_t letter, uint32_t serial) {
+    auto upper = UpperLetter(letter);
+    if (!upper)
+        return;
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    auto found = map.drives.find(*upper);
+    if (found != map.drives.end())
+        found->second.serial = serial;
 }
 
 void UnmapDrive(wchar_t letter) {

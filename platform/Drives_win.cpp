@@ -43,6 +43,14 @@ bool VolumeLabel(const std::wstring& root, std::wstring& label) {
     return true;
 }
 
+bool VolumeSerial(const std::wstring& root, uint32_t& serial) {
+    DWORD number = 0;
+    if (!GetVolumeInformationW(root.c_str(), nullptr, 0, &number, nullptr, nullptr, nullptr, 0))
+        return false;
+    serial = number;
+    return true;
+}
+
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {
     ULARGE_INTEGER freeToCaller{}, total{}, totalFree{};
     if (!GetDiskFreeSpaceExW(root.c_str(), &freeToCaller, &total, &totalFree))

@@ -36,4 +36,18 @@ bool FolderListing::TakePending(FolderEntry& entry, ErrorCode& error) {
     return true;
 }
 
+NewFile::~NewFile() {
+    Close();
+}
+
+NewFile::NewFile(NewFile&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+
+NewFile& NewFile::operator=(NewFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = std::exchange(other.m_handle, nullptr);
+    }
+    return *this;
+}
+
 } // namespace platform

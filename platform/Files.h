@@ -3,6 +3,7 @@
 // The Win32 layer adds the long-path prefix itself where a path needs it, so callers pass plain paths.
 // The POSIX layer resolves "X:" through the drive map (Drives.h) and turns backslashes into slashes.
 #include "platform/Errors.h"
+#include "platform/Sha256.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,8 @@ struct FileInfo {
 struct FolderEntry {
     std::wstring name;
     uint32_t attributes = 0;
+    uint64_t size = 0;          // files only
+    FileTime lastWriteTime = 0; // files only
 };
 
 // One open folder listing (FindFirstFileW/FindNextFileW/FindClose). Move-only.
@@ -69,6 +72,8 @@ ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes);
 ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess,
                          FileTime lastWrite);
 ErrorCode DeleteFileAt(const std::wstring& path);
+// Removes a folder that is empty (RemoveDirectoryW).
+ErrorCode RemoveEmptyFolder(const std::wstring& path);
 
 // Called as the copy goes: the file's size and the bytes copied so far. Return true to cancel.
 using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, void* context);
@@ -78,5 +83,40 @@ using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, 
 // it (kErrorRequestAborted). On any failure no partly written destination file is left behind.
 ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
                                CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel);
+
+// Copies one file as CopyFileWithProgress does, but in a loop of its own that reads the source once
+// and gives the SHA-256 of exactly the data written (the copy is flushed to the disk before this
+// returns). Progress and the cancel flag work per chunk on every platform.
+ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest);
+
+// The SHA-256 of a file's content, read past the system's cache where the platform allows it
+// (unbuffered on Windows, direct I/O on Linux where the file system takes it). Progress reports
+// the bytes read; a nonzero *cancel stops it (kErrorRequestAborted).
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest);
+
+// A file made new for writing (CREATE_ALWAYS): a file of that name is replaced.
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile();
+    NewFile(NewFile&& other) noexcept;
+    NewFile& operator=(NewFile&& other) noexcept;
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    static NewFile Create(const std::wstring& path, ErrorCode& error);
+    bool IsOpen() const { return m_handle != nullptr; }
+    ErrorCode Write(const void* data, size_t size);
+    // Closes the file; a late write failure shows here.
+    ErrorCode Close();
+
+private:
+    void* m_handle = nullptr;
+};
+
+// Reads a whole file of at most maxBytes into bytes.
+ErrorCode ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes);
 
 } // namespace platform

@@ -148,15 +148,25 @@ bool IsDotName(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// The attributes of an entry: one fstatat, and a second one that follows a symbolic link, so a
-// link to a folder is walked as a folder, as Windows does with its links.
-uint32_t EntryAttributes(DIR* dir, const dirent& entry) {
+// The attributes, size and last write of an entry: one fstatat, and a second one that follows a
+// symbolic link, so a link to a folder is walked as a folder, as Windows does with its links.
+void FillEntry(DIR* dir, const dirent& found, FolderEntry& entry) {
+    entry.size = 0;
+    entry.lastWriteTime = 0;
     struct stat info {};
-    if (::fstatat(dirfd(dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return entry.d_type == DT_DIR ? kAttrDirectory : kAttrNormal;
-    if (S_ISLNK(info.st_mode) && ::fstatat(dirfd(dir), entry.d_name, &info, 0) != 0)
-        return kAttrNormal; // a dangling or looping link reads as a file that cannot be copied
-    return AttributesOfMode(info.st_mode);
+    if (::fstatat(dirfd(dir), found.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        entry.attributes = found.d_type == DT_DIR ? kAttrDirectory : kAttrNormal;
+        return;
+    }
+    if (S_ISLNK(info.st_mode) && ::fstatat(dirfd(dir), found.d_name, &info, 0) != 0) {
+        entry.attributes = kAttrNormal; // a dangling or looping link reads as a file that cannot be copied
+        return;
+    }
+    entry.attributes = AttributesOfMode(info.st_mode);
+    if (S_ISDIR(info.st_mode))
+        return;
+    entry.size = static_cast<uint64_t>(info.st_size);
+    entry.lastWriteTime = ToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
 }
 
 bool ReadEntry(OpenListing& listing, FolderEntry& entry, ErrorCode& error) {
@@ -170,7 +180,7 @@ bool ReadEntry(OpenListing& listing, FolderEntry& entry, ErrorCode& error) {
         if (listing.isDriveRoot && IsDotName(found->d_name))
             continue;
         entry.name = FromUtf8(found->d_name);
-        entry.attributes = EntryAttributes(listing.dir, *found);
+        FillEntry(listing.dir, *found, entry);
         error = kSuccess;
         return true;
     }
@@ -282,6 +292,62 @@ ErrorCode OpenDestination(const std::string& path, const struct stat& source, Fi
     return kSuccess;
 }
 
+// Writes all of size bytes.
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A read that retries when interrupted; the bytes read, 0 at the end, -1 with errno on failure.
+ssize_t ReadSome(int fd, char* buffer, size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        return got;
+    }
+}
+
+// The hashed copy's loop: every byte read is hashed and written; the source's size at opening ends it.
+ErrorCode CopyDataHashed(int in, int out, uint64_t size, CopyProgressFn progress, void* context,
+                         const std::atomic<int32_t>* cancel, Sha256& hash) {
+    if (Report(progress, context, size, 0))
+        return kErrorRequestAborted;
+    char* buffer = CopyBuffer();
+    uint64_t done = 0;
+    for (;;) {
+        if (Cancelled(cancel))
+            return kErrorRequestAborted;
+        const ssize_t got = ReadSome(in, buffer, kBufferSize);
+        if (got < 0)
+            return LastError();
+        if (got == 0)
+            return kSuccess;
+        hash.Update(buffer, static_cast<size_t>(got));
+        if (!WriteAll(out, buffer, static_cast<size_t>(got)))
+            return LastError();
+        done += static_cast<uint64_t>(got);
+        if (Report(progress, context, done > size ? done : size, done))
+            return kErrorRequestAborted;
+    }
+}
+
+// Opens a file for reading past the page cache when the file system allows direct I/O.
+int OpenUncached(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_DIRECT);
+    if (fd >= 0 || (errno != EINVAL && errno != EOPNOTSUPP))
+        return fd;
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
 } // namespace
 
 void FolderListing::Close() {
@@ -380,6 +446,12 @@ ErrorCode DeleteFileAt(const std::wstring& path) {
     return kSuccess;
 }
 
+ErrorCode RemoveEmptyFolder(const std::wstring& path) {
+    if (::rmdir(Host(path).c_str()) != 0)
+        return LastError(kErrorPathNotFound);
+    return kSuccess;
+}
+
 ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
                                CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
     if (Cancelled(cancel))
@@ -416,6 +488,136 @@ ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& d
         ::unlink(destinationHost.c_str());
     }
     return error;
+}
+
+ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    FileDescriptor in(::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.IsOpen())
+        return LastError();
+    struct stat info {};
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (S_ISDIR(info.st_mode))
+        return kErrorAccessDenied;
+    if (!S_ISREG(info.st_mode))
+        return kErrorNotSupported;
+    Sha256 hash;
+    if (!hash.IsValid())
+        return kErrorNotEnoughMemory;
+
+    const std::string destinationHost = Host(destination);
+    FileDescriptor out;
+    ErrorCode error = OpenDestination(destinationHost, info, out);
+    if (error == kSuccess)
+        error = CopyDataHashed(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context,
+                               cancel, hash);
+    if (!out.IsOpen())
+        return error;
+    if (error == kSuccess) {
+        const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+        ::futimens(out.Get(), times);
+        // The read-back that follows must find the data on the disk, not only in the cache.
+        if (::fdatasync(out.Get()) != 0 && errno != EINVAL && errno != EROFS)
+            error = LastError();
+        if (::close(out.Release()) != 0 && error == kSuccess)
+            error = LastError();
+    }
+    if (error != kSuccess) {
+        out.Reset();
+        ::unlink(destinationHost.c_str());
+        return error;
+    }
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    FileDescriptor in(OpenUncached(Host(path)));
+    if (!in.IsOpen())
+        return LastError();
+    struct stat info {};
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? kErrorAccessDenied : kErrorNotSupported;
+    Sha256 hash;
+    if (!hash.IsValid())
+        return kErrorNotEnoughMemory;
+    const uint64_t size = static_cast<uint64_t>(info.st_size);
+    char* buffer = CopyBuffer();
+    uint64_t done = 0;
+    for (;;) {
+        if (Cancelled(cancel))
+            return kErrorRequestAborted;
+        const ssize_t got = ReadSome(in.Get(), buffer, kBufferSize);
+        if (got < 0)
+            return LastError();
+        if (got == 0)
+            break;
+        hash.Update(buffer, static_cast<size_t>(got));
+        done += static_cast<uint64_t>(got);
+        if (Report(progress, context, done > size ? done : size, done))
+            return kErrorRequestAborted;
+    }
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
+    NewFile file;
+    const int fd = ::open(Host(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        error = LastError(kErrorPathNotFound);
+        return file;
+    }
+    // The descriptor is kept in the handle, off by one so that descriptor 0 is not "closed".
+    file.m_handle = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
+    error = kSuccess;
+    return file;
+}
+
+ErrorCode NewFile::Write(const void* data, size_t size) {
+    if (m_handle == nullptr)
+        return kErrorInvalidParameter;
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(m_handle) - 1);
+    return WriteAll(fd, static_cast<const char*>(data), size) ? kSuccess : LastError();
+}
+
+ErrorCode NewFile::Close() {
+    if (m_handle == nullptr)
+        return kSuccess;
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(m_handle) - 1);
+    m_handle = nullptr;
+    return ::close(fd) == 0 ? kSuccess : LastError();
+}
+
+ErrorCode ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes) {
+    FileDescriptor in(::open(Host(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.IsOpen())
+        return LastError();
+    struct stat info {};
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (!S_ISREG(info.st_mode))
+        return kErrorAccessDenied;
+    if (static_cast<uint64_t>(info.st_size) > maxBytes)
+        return kErrorNotEnoughMemory;
+    bytes.assign(static_cast<size_t>(info.st_size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ReadSome(in.Get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0)
+            return LastError();
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return kSuccess;
 }
 
 } // namespace platform

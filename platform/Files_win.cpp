@@ -25,6 +25,11 @@ public:
 
     HANDLE Get() const { return m_handle; }
     bool IsValid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE handle = nullptr) {
+        if (IsValid())
+            CloseHandle(m_handle);
+        m_handle = handle;
+    }
 
 private:
     HANDLE m_handle;
@@ -53,6 +58,10 @@ FolderEntry EntryOf(const WIN32_FIND_DATAW& data) {
     FolderEntry entry;
     entry.name = data.cFileName;
     entry.attributes = data.dwFileAttributes;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry.lastWriteTime = FromFiletime(data.ftLastWriteTime);
+    }
     return entry;
 }
 
@@ -116,6 +125,71 @@ bool CameShort(const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA& source) 
         return true;
     return SizeOf(copy) < SizeOf(source);
 }
+
+// A chunk of the hashed copy and the read-back: a multiple of every sector size, as unbuffered
+// reads need.
+constexpr DWORD kChunkBytes = 1u << 20;
+
+// Page-aligned memory (unbuffered reads need sector alignment), one buffer per thread.
+BYTE* ChunkBuffer() {
+    struct Buffer {
+        BYTE* bytes =
+            static_cast<BYTE*>(VirtualAlloc(nullptr, kChunkBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        ~Buffer() {
+            if (bytes != nullptr)
+                VirtualFree(bytes, 0, MEM_RELEASE);
+        }
+    };
+    thread_local Buffer buffer;
+    return buffer.bytes;
+}
+
+bool Report(CopyProgressFn progress, void* context, uint64_t total, uint64_t done) {
+    return progress != nullptr && progress(total, done, context);
+}
+
+bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// The hashed copy's loop: every byte read is hashed and written.
+ErrorCode CopyDataHashed(HANDLE in, HANDLE out, uint64_t size, CopyProgressFn progress, void* context,
+                         const std::atomic<int32_t>* cancel, Sha256& hash) {
+    BYTE* buffer = ChunkBuffer();
+    if (buffer == nullptr)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    if (Report(progress, context, size, 0))
+        return ERROR_REQUEST_ABORTED;
+    uint64_t done = 0;
+    for (;;) {
+        if (Cancelled(cancel))
+            return ERROR_REQUEST_ABORTED;
+        DWORD got = 0;
+        if (!ReadFile(in, buffer, kChunkBytes, &got, nullptr))
+            return LastError();
+        if (got == 0)
+            break;
+        hash.Update(buffer, got);
+        if (!WriteAll(out, buffer, got))
+            return LastError();
+        done += got;
+        if (Report(progress, context, done > size ? done : size, done))
+            return ERROR_REQUEST_ABORTED;
+    }
+    // A read that fails short of the size the source had (a stick pulled) is a failed copy.
+    return done < size ? ERROR_READ_FAULT : ERROR_SUCCESS;
+}
+
+// The attributes a copy keeps, as CopyFileExW keeps them.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 } // namespace
 
@@ -202,6 +276,10 @@ ErrorCode DeleteFileAt(const std::wstring& path) {
     return DeleteFileW(LongPathForm(path).c_str()) ? kSuccess : LastError();
 }
 
+ErrorCode RemoveEmptyFolder(const std::wstring& path) {
+    return RemoveDirectoryW(LongPathForm(path).c_str()) ? kSuccess : LastError();
+}
+
 ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
                                CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
     // Wine does not look at the cancel flag; a stop that came first is honoured here.
@@ -243,6 +321,148 @@ ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& d
     const ErrorCode error = LastError();
     RemoveFailedCopy(to, existedBefore, before);
     return error;
+}
+
+ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    const std::wstring to = LongPathForm(destination);
+    OwnedHandle in(CreateFileW(LongPathForm(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.IsValid())
+        return LastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(in.Get(), &info))
+        return LastError();
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return ERROR_ACCESS_DENIED;
+    Sha256 hash;
+    if (!hash.IsValid())
+        return ERROR_NOT_ENOUGH_MEMORY;
+    // An existing file is overwritten, as CopyFileExW does; a read-only one is made writable first.
+    const DWORD existing = GetFileAttributesW(to.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(to.c_str(), existing & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    OwnedHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out.IsValid())
+        return LastError();
+    const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    ErrorCode error = CopyDataHashed(in.Get(), out.Get(), size, progress, context, cancel, hash);
+    if (error == kSuccess && !SetFileTime(out.Get(), nullptr, nullptr, &info.ftLastWriteTime))
+        error = LastError();
+    // The read-back that follows must find the data on the disk, not only in the cache.
+    if (error == kSuccess && !FlushFileBuffers(out.Get()))
+        error = LastError();
+    out.Reset();
+    if (error != kSuccess) {
+        DeleteFileW(to.c_str());
+        return error;
+    }
+    SetFileAttributesW(to.c_str(), (info.dwFileAttributes & kKeptAttributes) != 0
+                                       ? info.dwFileAttributes & kKeptAttributes
+                                       : FILE_ATTRIBUTE_NORMAL);
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    const std::wstring name = LongPathForm(path);
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    OwnedHandle in(CreateFileW(name.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // Some file systems (network shares among them) refuse unbuffered reads: read through the cache.
+    if (!in.IsValid() && GetLastError() == ERROR_INVALID_PARAMETER)
+        in.Reset(CreateFileW(name.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.IsValid())
+        return LastError();
+    LARGE_INTEGER size{};
+    GetFileSizeEx(in.Get(), &size);
+    BYTE* buffer = ChunkBuffer();
+    Sha256 hash;
+    if (buffer == nullptr || !hash.IsValid())
+        return ERROR_NOT_ENOUGH_MEMORY;
+    const uint64_t total = static_cast<uint64_t>(size.QuadPart);
+    uint64_t done = 0;
+    for (;;) {
+        if (Cancelled(cancel))
+            return ERROR_REQUEST_ABORTED;
+        DWORD got = 0;
+        if (!ReadFile(in.Get(), buffer, kChunkBytes, &got, nullptr))
+            return LastError();
+        if (got == 0)
+            break;
+        hash.Update(buffer, got);
+        done += got;
+        if (Report(progress, context, done > total ? done : total, done))
+            return ERROR_REQUEST_ABORTED;
+    }
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
+    NewFile file;
+    HANDLE handle = CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+        return file;
+    }
+    file.m_handle = handle;
+    error = kSuccess;
+    return file;
+}
+
+ErrorCode NewFile::Write(const void* data, size_t size) {
+    if (m_handle == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const BYTE* bytes = static_cast<const BYTE*>(data);
+    while (size > 0) {
+        const DWORD part = size > kChunkBytes ? kChunkBytes : static_cast<DWORD>(size);
+        if (!WriteAll(static_cast<HANDLE>(m_handle), bytes, part))
+            return LastError();
+        bytes += part;
+        size -= part;
+    }
+    return kSuccess;
+}
+
+ErrorCode NewFile::Close() {
+    if (m_handle == nullptr)
+        return kSuccess;
+    HANDLE handle = static_cast<HANDLE>(m_handle);
+    m_handle = nullptr;
+    return CloseHandle(handle) ? kSuccess : LastError();
+}
+
+ErrorCode ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes) {
+    OwnedHandle in(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.IsValid())
+        return LastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(in.Get(), &size))
+        return LastError();
+    if (static_cast<uint64_t>(size.QuadPart) > maxBytes)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD got = 0;
+        const size_t left = bytes.size() - done;
+        if (!ReadFile(in.Get(), bytes.data() + done,
+                      left > kChunkBytes ? kChunkBytes : static_cast<DWORD>(left), &got, nullptr))
+            return LastError();
+        if (got == 0)
+            break;
+        done += got;
+    }
+    bytes.resize(done);
+    return kSuccess;
 }
 
 } // namespace platform

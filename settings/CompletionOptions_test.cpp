@@ -4,25 +4,25 @@
 
 namespace {
 
-CompletionOptions Options(int32_t eject, int32_t popup, int32_t beep, int32_t speaker) {
-    CompletionOptions options;
-    options.m_ejectCdRom = eject;
-    options.m_showPopup = popup;
-    options.m_beep = beep;
-    options.m_beepBySpeaker = speaker;
-    return options;
+OptionsDialogValues Options(int32_t eject, int32_t popup, int32_t beep, int32_t speaker, int32_t verify = 0,
+                            int32_t onlyNew = 0) {
+    OptionsDialogValues values;
+    values.completion = {eject, popup, beep, speaker};
+    values.copying = {verify, onlyNew};
+    return values;
 }
 
 // What the user sees after opening the dialog on `options` and pressing OK without touching anything.
-CompletionOptions OpenAndAccept(const CompletionOptions& options) {
+OptionsDialogValues OpenAndAccept(const OptionsDialogValues& options) {
     return OptionsFromControls(ControlsFor(options));
 }
 
 } // namespace
 
 TEST(OptionsDialogControls, EveryCombinationComesBackUnchangedWhenNothingIsTouched) {
-    for (int bits = 0; bits < 16; ++bits) {
-        CompletionOptions options = Options(bits & 1, (bits >> 1) & 1, (bits >> 2) & 1, (bits >> 3) & 1);
+    for (int bits = 0; bits < 64; ++bits) {
+        OptionsDialogValues options = Options(bits & 1, (bits >> 1) & 1, (bits >> 2) & 1, (bits >> 3) & 1,
+                                              (bits >> 4) & 1, (bits >> 5) & 1);
         EXPECT_EQ(OpenAndAccept(options), options) << "flags " << bits;
     }
 }
@@ -42,6 +42,15 @@ TEST(OptionsDialogControls, EachFlagTicksOnlyItsOwnBox) {
     EXPECT_FALSE(beep.ejectCdRom);
     EXPECT_FALSE(beep.showPopup);
     EXPECT_TRUE(beep.beep);
+    EXPECT_FALSE(beep.verify || beep.onlyNew);
+
+    OptionsControls verify = ControlsFor(Options(0, 0, 0, 0, 1, 0));
+    EXPECT_TRUE(verify.verify);
+    EXPECT_FALSE(verify.onlyNew || verify.beep || verify.ejectCdRom);
+
+    OptionsControls onlyNew = ControlsFor(Options(0, 0, 0, 0, 0, 1));
+    EXPECT_TRUE(onlyNew.onlyNew);
+    EXPECT_FALSE(onlyNew.verify || onlyNew.beep || onlyNew.showPopup);
 }
 
 TEST(OptionsDialogControls, ExactlyOneRadioButtonIsTickedWhateverWasStored) {
@@ -53,7 +62,7 @@ TEST(OptionsDialogControls, ExactlyOneRadioButtonIsTickedWhateverWasStored) {
 }
 
 TEST(OptionsDialogControls, OddStoredValuesTickTheirBoxesAndComeBackAsOne) {
-    EXPECT_EQ(OpenAndAccept(Options(2, -1, 5, 9)), Options(1, 1, 1, 1));
+    EXPECT_EQ(OpenAndAccept(Options(2, -1, 5, 9, 7, -3)), Options(1, 1, 1, 1, 1, 1));
 }
 
 TEST(OptionsDialogControls, RadioButtonsAreEnabledOnlyWhileTheBeepIsOn) {
@@ -83,9 +92,9 @@ TEST(OptionsDialogControls, SpeakerChoiceIsKeptWhileTheBeepIsOff) {
     controls.systemSpeaker = true;
     SetBeepTicked(controls, false);
 
-    CompletionOptions accepted = OptionsFromControls(controls);
-    EXPECT_EQ(accepted.m_beep, 0);
-    EXPECT_EQ(accepted.m_beepBySpeaker, 1);
+    OptionsDialogValues accepted = OptionsFromControls(controls);
+    EXPECT_EQ(accepted.completion.m_beep, 0);
+    EXPECT_EQ(accepted.completion.m_beepBySpeaker, 1);
 
     OptionsControls reopened = ControlsFor(accepted);
     EXPECT_FALSE(reopened.beep);
@@ -94,8 +103,8 @@ TEST(OptionsDialogControls, SpeakerChoiceIsKeptWhileTheBeepIsOff) {
 }
 
 TEST(OptionsAfterDialog, OnlyOkHandsTheEditedValuesBack) {
-    CompletionOptions current = Options(0, 1, 0, 1);
-    CompletionOptions edited = Options(1, 0, 1, 0);
+    OptionsDialogValues current = Options(0, 1, 0, 1, 1, 0);
+    OptionsDialogValues edited = Options(1, 0, 1, 0, 0, 1);
 
     EXPECT_EQ(OptionsAfterDialog(current, edited, kOptionsAccepted), edited);
     EXPECT_EQ(OptionsAfterDialog(current, edited, 2), current) << "Cancel, Esc or the close box";

@@ -25,22 +25,6 @@ INT_PTR COptionsDialog::DoModal(HWND owner) {
     return m_accepted ? IDOK : IDCANCEL;
 }
 
-CompletionOptions COptionsDialog::Options() const {
-    CompletionOptions options;
-    options.m_ejectCdRom = m_ejectCdRom;
-    options.m_showPopup = m_showPopup;
-    options.m_beep = m_beep;
-    options.m_beepBySpeaker = m_beepBySpeaker;
-    return options;
-}
-
-void COptionsDialog::SetOptions(const CompletionOptions& options) {
-    m_ejectCdRom = options.m_ejectCdRom;
-    m_showPopup = options.m_showPopup;
-    m_beep = options.m_beep;
-    m_beepBySpeaker = options.m_beepBySpeaker;
-}
-
 INT_PTR CALLBACK COptionsDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<COptionsDialog*>(lParam);
@@ -75,13 +59,13 @@ INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 BOOL COptionsDialog::OnInitDialog() {
-    ShowControls(ControlsFor(Options()));
+    ShowControls(ControlsFor(m_values));
     SetTicked(m_hwnd, IDC_START_WITH_WINDOWS, m_startWithWindows);
     return TRUE;
 }
 
 void COptionsDialog::OnOK() {
-    SetOptions(OptionsFromControls(ReadControls()));
+    m_values = OptionsFromControls(ReadControls());
     m_startWithWindows = IsTicked(m_hwnd, IDC_START_WITH_WINDOWS);
     m_accepted = true;
     EndDialog(m_hwnd, IDOK);
@@ -90,7 +74,7 @@ void COptionsDialog::OnOK() {
 void COptionsDialog::OnBeepClicked() {
     OptionsControls controls = ReadControls();
     SetBeepTicked(controls, controls.beep);
-    m_beep = controls.beep ? 1 : 0;
+    m_values.completion.m_beep = controls.beep ? 1 : 0;
     EnableRadios(controls.radiosEnabled);
 }
 
@@ -100,6 +84,8 @@ void COptionsDialog::ShowControls(const OptionsControls& controls) {
     SetTicked(m_hwnd, IDC_BEEP, controls.beep);
     SetTicked(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER, controls.systemSpeaker);
     SetTicked(m_hwnd, IDC_BEEP_COMMON_AUDIO, controls.commonAudio);
+    SetTicked(m_hwnd, IDC_VERIFY_COPIES, controls.verify);
+    SetTicked(m_hwnd, IDC_ONLY_NEW_FILES, controls.onlyNew);
     EnableRadios(controls.radiosEnabled);
 }
 
@@ -110,6 +96,8 @@ OptionsControls COptionsDialog::ReadControls() const {
     controls.beep = IsTicked(m_hwnd, IDC_BEEP);
     controls.commonAudio = IsTicked(m_hwnd, IDC_BEEP_COMMON_AUDIO);
     controls.systemSpeaker = IsTicked(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER);
+    controls.verify = IsTicked(m_hwnd, IDC_VERIFY_COPIES);
+    controls.onlyNew = IsTicked(m_hwnd, IDC_ONLY_NEW_FILES);
     controls.radiosEnabled = IsWindowEnabled(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER)) != FALSE;
     return controls;
 }
@@ -119,12 +107,12 @@ void COptionsDialog::EnableRadios(bool enabled) {
     EnableWindow(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER), enabled);
 }
 
-bool EditCompletionOptions(HWND owner, CompletionOptions& options, bool& startWithWindows) {
+bool EditOptions(HWND owner, OptionsDialogValues& values, bool& startWithWindows) {
     COptionsDialog dialog;
-    dialog.SetOptions(options);
+    dialog.m_values = values;
     dialog.m_startWithWindows = startWithWindows;
     INT_PTR result = dialog.DoModal(owner);
-    options = OptionsAfterDialog(options, dialog.Options(), result);
+    values = OptionsAfterDialog(values, dialog.m_values, result);
     if (result == kOptionsAccepted)
         startWithWindows = dialog.m_startWithWindows;
     return result == kOptionsAccepted;

@@ -1,25 +1,17 @@
 #pragma once
-// The Options dialog (template IDD_OPTIONS): edits the four "When finished:" settings on a copy of
-// them, and shows the "Start with Windows" box. Nothing is stored here; the main dialog stores the
-// values when the program quits and applies the box after OK.
+// The Options dialog (template IDD_OPTIONS): edits the "When finished:" and "Copying" settings on a
+// copy of them, and shows the "Start with Windows" box. Nothing is stored here; the main dialog
+// stores the values when the program quits and applies the box after OK.
 #include "settings/CompletionOptions.h"
 
 #include <windows.h>
-
-#include <cstdint>
 
 class COptionsDialog {
 public:
     // Runs the dialog modally over owner; gives IDOK, IDCANCEL, or -1 when it cannot be created.
     INT_PTR DoModal(HWND owner);
 
-    CompletionOptions Options() const;
-    void SetOptions(const CompletionOptions& options);
-
-    int32_t m_ejectCdRom = 0;
-    int32_t m_showPopup = 0;
-    int32_t m_beep = 0;
-    int32_t m_beepBySpeaker = 0;
+    OptionsDialogValues m_values;
     bool m_startWithWindows = false;
 
 private:
@@ -41,4 +33,4 @@ private:
 // The main dialog's "Options" command: runs the dialog over owner on a copy of options and writes
 // the edited values back only when the user pressed OK. Returns true when it did. startWithWindows
 // is the box's tick as the dialog opens and, after OK, as the user left it.
-bool EditCompletionOptions(HWND owner, CompletionOptions& options, bool& startWithWindows);
+bool EditOptions(HWND owner, OptionsDialogValues& values, bool& startWithWindows);

@@ -1,7 +1,8 @@
 #pragma once
-// The seven values the main dialog keeps under the settings key: loaded once when the dialog
-// starts, stored once when it is destroyed.
+// The values the main dialog keeps under the settings key: loaded once when the dialog starts,
+// stored once when it is destroyed. Each value is declared once, in the table of Settings.cpp.
 #include "platform/Registry.h"
+#include "settings/CompletionOptions.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,10 +16,8 @@ inline constexpr size_t kSaveToReadChars = 260;
 struct Settings {
     int32_t folderName = 0; // the "Folder names:" selection; -1 when none
     int32_t logLevel = 0;   // the "Log:" selection; -1 when none
-    int32_t ejectCdRom = 0;
-    int32_t showPopup = 0;
-    int32_t beep = 0;
-    int32_t beepBySpeaker = 0;
+    CompletionOptions completion;
+    CopyingOptions copying;
     std::wstring saveTo;
 };
 
@@ -26,5 +25,5 @@ struct Settings {
 // folder is asked for only when "Save to" cannot be read.
 Settings LoadSettings(const platform::RegKey& key, const std::function<std::wstring()>& documentsFolder);
 
-// Writes all seven values, each on its own; a failed write is ignored.
+// Writes every value, each on its own; a failed write is ignored.
 void StoreSettings(platform::RegKey& key, const Settings& settings);

@@ -27,7 +27,8 @@ TEST_F(SettingsTest, FirstStartCreatesTheKeyWithItsClassAndGivesDefaults) {
     Settings s = LoadSettings(key, Documents);
     EXPECT_EQ(s.folderName, 0);
     EXPECT_EQ(s.logLevel, 0);
-    EXPECT_EQ(s.ejectCdRom + s.showPopup + s.beep + s.beepBySpeaker, 0);
+    EXPECT_EQ(s.completion, CompletionOptions{});
+    EXPECT_EQ(s.copying, CopyingOptions{});
     EXPECT_EQ(s.saveTo, Documents());
     RegType type;
     std::vector<uint8_t> data;
@@ -35,12 +36,13 @@ TEST_F(SettingsTest, FirstStartCreatesTheKeyWithItsClassAndGivesDefaults) {
         << "nothing is written before quit";
 }
 
-TEST_F(SettingsTest, StoreWritesAllSevenValuesWithTheirTypes) {
+TEST_F(SettingsTest, StoreWritesEveryValueWithItsType) {
     RegKey key = OpenSettingsKey();
     Settings s;
     s.folderName = -1;
     s.logLevel = 2;
-    s.beep = 1;
+    s.completion.m_beep = 1;
+    s.copying.m_onlyNew = 1;
     s.saveTo = L"D:\\Cards";
     StoreSettings(key, s);
     RegType type;
@@ -48,7 +50,8 @@ TEST_F(SettingsTest, StoreWritesAllSevenValuesWithTheirTypes) {
     ASSERT_TRUE(posix::ReadValue(kSettingsKeyPath, L"Folder name", type, data));
     EXPECT_EQ(type, RegType::Dword);
     EXPECT_EQ(data, Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
-    for (const wchar_t* name : {L"Log level", L"Eject CD-ROM", L"Show popup", L"Beep", L"Beep by speaker"}) {
+    for (const wchar_t* name : {L"Log level", L"Eject CD-ROM", L"Show popup", L"Beep", L"Beep by speaker",
+                                L"Verify", L"Only new files"}) {
         ASSERT_TRUE(posix::ReadValue(kSettingsKeyPath, name, type, data)) << platform::ToUtf8(name);
         EXPECT_EQ(type, RegType::Dword);
         EXPECT_EQ(data.size(), 4u);
@@ -60,7 +63,8 @@ TEST_F(SettingsTest, StoreWritesAllSevenValuesWithTheirTypes) {
     Settings back = LoadSettings(key, Documents);
     EXPECT_EQ(back.folderName, -1);
     EXPECT_EQ(back.logLevel, 2);
-    EXPECT_EQ(back.beep, 1);
+    EXPECT_EQ(back.completion, (CompletionOptions{0, 0, 1, 0}));
+    EXPECT_EQ(back.copying, (CopyingOptions{0, 1}));
     EXPECT_EQ(back.saveTo, L"D:\\Cards");
 }
 
@@ -68,10 +72,14 @@ TEST_F(SettingsTest, BadSizesFallBackToDefaults) {
     RegKey key = OpenSettingsKey();
     posix::WriteValue(kSettingsKeyPath, L"Log level", RegType::Qword, Bytes({2, 0, 0, 0, 0, 0, 0, 0}));
     posix::WriteValue(kSettingsKeyPath, L"Beep", RegType::String, Bytes({1, 0, 0, 0}));
+    posix::WriteValue(kSettingsKeyPath, L"Verify", RegType::Binary, Bytes({7, 0}));
+    posix::WriteValue(kSettingsKeyPath, L"Only new files", RegType::Qword, Bytes({1, 0, 0, 0, 0, 0, 0, 0}));
     posix::WriteValue(kSettingsKeyPath, L"Save to", RegType::String, std::vector<uint8_t>(261 * 2, 'a'));
     Settings s = LoadSettings(key, Documents);
     EXPECT_EQ(s.logLevel, 0) << "an eight-byte value does not fit the four-byte read";
-    EXPECT_EQ(s.beep, 1) << "four bytes count as a number whatever their type";
+    EXPECT_EQ(s.completion.m_beep, 1) << "four bytes count as a number whatever their type";
+    EXPECT_EQ(s.copying.m_verify, 7) << "a shorter value reads as a number too; any non-zero value is on";
+    EXPECT_EQ(s.copying.m_onlyNew, 0);
     EXPECT_EQ(s.saveTo, Documents()) << "a text longer than 259 characters cannot be read";
 }
 
@@ -86,10 +94,10 @@ TEST_F(SettingsTest, UnopenedKeyGivesDefaultsAndIgnoresWrites) {
     RegKey key = OpenSettingsKey();
     EXPECT_FALSE(key.IsOpen());
     Settings s;
-    s.beep = 1;
+    s.completion.m_beep = 1;
     StoreSettings(key, s);
     Settings back = LoadSettings(key, [] { return std::wstring(); });
-    EXPECT_EQ(back.beep, 0);
+    EXPECT_EQ(back.completion.m_beep, 0);
     EXPECT_EQ(back.saveTo, L"");
     posix::SetRegistryBroken(false);
 }

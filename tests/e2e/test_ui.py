@@ -20,6 +20,7 @@ OPTIONS, ABOUT, QUIT = ids.IDC_OPTIONS, ids.IDC_ABOUT, ids.IDC_QUIT
 HELP_LINK, DONATE_LINK = ids.IDC_HELP_LINK, ids.IDC_DONATE_LINK
 EJECT, BEEP, COMMON_AUDIO, SPEAKER, POPUP = (ids.IDC_EJECT_CDROM, ids.IDC_BEEP, ids.IDC_BEEP_COMMON_AUDIO,
                                              ids.IDC_BEEP_SYSTEM_SPEAKER, ids.IDC_SHOW_POPUP)
+VERIFY, ONLY_NEW = ids.IDC_VERIFY_COPIES, ids.IDC_ONLY_NEW_FILES
 OPTION_BUTTONS = (EJECT, BEEP, COMMON_AUDIO, SPEAKER, POPUP)
 FLAG_NAMES = ("Eject CD-ROM", "Show popup", "Beep", "Beep by speaker")
 POPUP_TEXT = "Copying finished for drive \\\\.\\Q:"
@@ -170,6 +171,30 @@ class OptionsDialog(UiTestCase):
         self.assertEqual(self.buttons(again), options_shown({SPEAKER}, radios_enabled=False))
         self.close_options(again, 2)
 
+
+    def test_copying_options_are_stored_at_quit_and_shown_after_a_restart(self):
+        app = self.start_with(Beep=1)
+        self.open_options(app)
+        texts = {c["id"]: c["text"] for c in self.options(app, ["controls"])[0]["controls"]}
+        self.assertEqual([texts.get(VERIFY), texts.get(ONLY_NEW)],
+                         ["Verify copies", "Copy only files not copied before"])
+        self.options(app, ["click", VERIFY], ["click", ONLY_NEW])
+        self.close_options(app, 1)
+        self.assertEqual(app.quit(), 0)
+        for name in ("Verify", "Only new files"):
+            value = self.prefix.reg_value(SETTINGS_KEY, name)
+            self.assertEqual((value["type"], value["size"], value["dword"]), (REG_DWORD, 4, 1), name)
+        self.assertEqual(self.stored_flags()["Beep"], 1)
+
+        again = self.start_harvex()
+        self.open_options(again)
+        shown = self.options(again, ["button", VERIFY], ["button", ONLY_NEW])
+        self.assertEqual([(r["check"], r["enabled"]) for r in shown], [(1, True), (1, True)])
+        self.options(again, ["click", VERIFY])
+        self.close_options(again, 1)
+        self.assertEqual(again.quit(), 0)
+        self.assertEqual(self.prefix.reg_value(SETTINGS_KEY, "Verify")["dword"], 0)
+        self.assertEqual(self.prefix.reg_value(SETTINGS_KEY, "Only new files")["dword"], 1)
 
     def test_quitting_from_the_tray_while_options_are_open_keeps_the_old_values(self):
         app = self.start_with(Beep_by_speaker=1)
