@@ -1,7 +1,6 @@
 #include "app/MainDlg_win.h"
 #include "app/CompletionActions_win.h"
 #include "app/MainDlgLayout.h"
-#include "app/Version.h"
 #include "copy/Progress.h"
 #include "platform/System.h"
 #include "resources/resource.h"
@@ -10,7 +9,10 @@
 #include "settings/StartWithWindows.h"
 #include "ui/AboutDlg_win.h"
 
+#include "HarvexVersion.h"
+
 #include <commctrl.h>
+#include <commdlg.h>
 #include <dbt.h>
 #include <shlobj.h>
 
@@ -203,6 +205,9 @@ bool CMainDlg::HandleCommand(int id) {
     case ID_TRAY_DONATE:
         m_donateLink.OpenTarget();
         return true;
+    case ID_TRAY_VERIFY_COPY:
+        OnVerifyCopy();
+        return true;
     case ID_TRAY_QUIT:
         m_quitRequested = true;
         // From the moment Quit is chosen no copy starts, not even during the calls that follow
@@ -347,6 +352,7 @@ void CMainDlg::OnDestroy() {
 }
 
 void CMainDlg::StopJobsForQuit() {
+    m_listCheck.Stop();
     // On Windows a copy ends within one chunk of its file. Wine's file copy ignores the stop
     // request, so there the file in progress is finished rather than left half written; only a
     // copy that hangs for good is given up on.
@@ -366,6 +372,7 @@ void CMainDlg::OnEndSession() {
             job.Log(LogBasic, L"The session is ending: the copy is stopped.");
     }
     m_jobs.Close();
+    m_listCheck.Stop();
     WaitForCopies(kSessionEndWaitMs);
     ShowQueuedReports();
     m_sessionEnded = true;
@@ -379,7 +386,8 @@ void CMainDlg::WaitForCopies(DWORD limitMs) {
     // owned by this dialog and talks to it.
     DWORD start = GetTickCount();
     bool quitSeen = false;
-    while (m_jobs.CopiesStillRunning() && GetTickCount() - start < limitMs) {
+    while ((m_jobs.CopiesStillRunning() || !m_listCheck.WorkerHasEnded()) &&
+           GetTickCount() - start < limitMs) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -441,6 +449,10 @@ void CMainDlg::ShowQueuedReports() {
     ShowProgressView(view);
     // A finished run's beep and pop-up wait for this: "Complete." is on screen now.
     reports.MarkShown();
+    for (int32_t driveIndex : view.endedRuns) {
+        if (driveIndex == kListCheckIndex)
+            m_listCheck.OnWorkerEnded();
+    }
 }
 
 void CMainDlg::ShowProgressView(const ReportBatchView& view) {
@@ -478,6 +490,7 @@ void CMainDlg::OnClear() {
 
 void CMainDlg::OnStop() {
     m_jobs.StopAll();
+    m_listCheck.Stop();
 }
 
 void CMainDlg::OnOptions() {
@@ -493,6 +506,29 @@ void CMainDlg::OnOptions() {
                     L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be "
                     L"written. A policy of this computer may forbid it.",
                     L"Harvex", MB_OK | MB_ICONWARNING);
+}
+
+// Asks for a checksum list and checks it on the list check's worker; the dialog shows how it goes.
+void CMainDlg::OnVerifyCopy() {
+    if (m_listCheck.IsRunning()) {
+        MessageBoxW(m_hwnd, L"A copy is being verified. Stop it first, or wait until it has ended.",
+                    L"Harvex", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::vector<wchar_t> path(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = m_hwnd;
+    dialog.lpstrFilter = L"Checksum lists (*.sha256)\0*.sha256\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrTitle = L"Verify a copy";
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!GetOpenFileNameW(&dialog))
+        return;
+    ShowWindow(m_hwnd, SW_SHOWNORMAL);
+    if (!m_listCheck.Start(path.data()))
+        MessageBoxW(m_hwnd, L"The check could not be started.", L"Harvex", MB_OK | MB_ICONWARNING);
 }
 
 void CMainDlg::OnAbout() {

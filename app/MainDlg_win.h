@@ -6,6 +6,7 @@
 #include "app/ReportingHost.h"
 #include "app/StartOptions.h"
 #include "app/TrayIcon_win.h"
+#include "copy/ListCheck.h"
 #include "drives/DriveListView_win.h"
 #include "drives/DriveMonitor.h"
 #include "platform/Registry.h"
@@ -52,6 +53,7 @@ private:
     void OnStop();
     void OnOptions();
     void OnAbout();
+    void OnVerifyCopy();
     void StopJobsForQuit();
     void OnEndSession();
     // Dispatches messages while the copies still run, for at most limitMs.
@@ -91,6 +93,7 @@ private:
     // worker behind, so that the worker never reports to a freed object.
     std::unique_ptr<ReportingHost> m_host;
     DriveJobTable m_jobs;
+    CListCheck m_listCheck{m_host.get()}; // "Verify a copy..."
     DriveListView m_driveList;
     DriveMonitor m_driveMonitor;
     bool m_closing = false;      // OnDestroy has begun: no job starts and no report is shown

@@ -79,8 +79,10 @@ void ReportQueue::Close() {
 }
 
 std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text) {
-    std::wstring line = L"[A]: ";
-    line[1] = static_cast<wchar_t>(L'A' + driveIndex);
+    // "Verify a copy..." reports under an index past the last drive letter.
+    std::wstring line = driveIndex >= 0 && driveIndex < 26 ? L"[A]: " : L"[Verify]: ";
+    if (line[1] == L'A')
+        line[1] = static_cast<wchar_t>(L'A' + driveIndex);
     line += text;
     line += L"\r\n";
     return line;

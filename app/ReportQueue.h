@@ -66,5 +66,5 @@ struct ReportBatchView {
 // n <= selectedLevel; no selection (-1) shows no line.
 ReportBatchView ViewReportBatch(const std::vector<QueuedReport>& batch, int32_t selectedLevel);
 
-// "[E]: " + text + "\r\n"
+// "[E]: " + text + "\r\n"; "[Verify]: " + text + "\r\n" for an index that is no drive's.
 std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text);

@@ -26,3 +26,7 @@ void ReportingHost::RunCompletionActions(const CompletionRequest& request) {
     if (m_actions)
         m_actions(request);
 }
+
+void ReportingHost::OnRunEnded(int32_t driveIndex) {
+    m_reports.PushRunEnded(driveIndex);
+}

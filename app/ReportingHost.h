@@ -28,7 +28,8 @@ public:
     void ShowProgress(const ProgressReport& report) override;
     // Waits for the dialog to show the run's final report; skipped once the queue is closed.
     void RunCompletionActions(const CompletionRequest& request) override;
-    void OnRunEnded(int32_t) override {}
+    // Queued, so that the dialog can release a worker that reports under its own index.
+    void OnRunEnded(int32_t driveIndex) override;
 
 private:
     std::function<void()> m_wake;
