@@ -2,9 +2,11 @@
 // The copy job of one drive letter: its worker thread, stop request, byte counters and log history.
 // A run copies the drive's whole tree into a new destination folder and reports through IJobHost.
 //
-// Threads: Attach, Detach, Stop, OnWorkerEnded, StopAndJoin, ClearLog and the thread queries are
-// called on the user-interface thread; Run and the tree copy run on the job's worker; Log on either.
+// Threads: Attach, Detach, Stop, Close, JoinIfEnded, ClearLog and the queries are called on the
+// user-interface thread; the runs, their destination folder and the tree copy run on the job's worker
+// (which takes a run that waits for it once its current run ends); Log on either.
 #include "copy/JobHost.h"
+#include "copy/RunOptions.h"
 #include "copy/RunRecords.h"
 #include "copy/TreeCopy.h"
 #include "log/LockedObject.h"
@@ -12,7 +14,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <list>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -20,33 +23,37 @@
 
 class CDriveJob : private ITreeCopySink {
 public:
-    using LogHistory = std::list<std::pair<uint32_t, std::wstring>>;
+    // The newest lines only: a program that lives in the tray for months must not grow with every
+    // file it ever copied. As many as the log box shows.
+    static constexpr size_t kHistoryLines = 5000;
+    using LogHistory = std::deque<std::pair<uint32_t, std::wstring>>;
 
     CDriveJob(int32_t driveIndex, IJobHost* host);
-    // Stops and joins a running worker.
+    // Closes the job and joins its worker.
     ~CDriveJob() override;
     CDriveJob(const CDriveJob&) = delete;
     CDriveJob& operator=(const CDriveJob&) = delete;
 
-    // A volume arrived: logs "drive attached" and asks any run in progress to stop. A new run starts
-    // at once when no worker exists, else when the host hands the old worker's end to OnWorkerEnded.
-    void Attach();
+    // A volume arrived: logs "drive attached" and asks any run in progress to stop. A new run with
+    // these options starts at once when no worker exists, else on the worker as soon as the old run
+    // has ended. A closed job only logs the arrival.
+    void Attach(RunOptions options);
     // The volume went away: logs "drive detached"; a run in progress goes on.
     void Detach();
-    // Sets the stop request; never waits.
+    // Sets the stop request and drops a run that waits for the current one; never waits.
     void Stop();
-    // The host's answer to IJobHost::OnRunEnded, on the user-interface thread: releases the ended
-    // worker and starts the run that an Attach during it asked for.
-    void OnWorkerEnded();
-    // A worker exists that OnWorkerEnded has not released yet.
+    // Quitting or the session ending: stops like Stop, and no run starts any more.
+    void Close();
+    // A worker exists that has not made its last act yet.
     bool IsRunning() const;
-    // The worker has made its last act (or none exists), so a join will not wait.
-    bool WorkerHasEnded() const;
-    // For quitting: drops a waiting run, stops and joins the worker.
-    void StopAndJoin();
+    // A worker is copying: stopping it now could leave a file half written. A worker that is still
+    // making its destination folder or is held by its completion actions does not count.
+    bool IsCopying() const;
+    // Joins a worker that has made its last act; false (and no wait) while one is still going.
+    bool JoinIfEnded();
 
-    // Appends (tick, text) to the history, then hands the line to the host. Control characters
-    // are shown as "?", so each line stays one line.
+    // Appends (tick, text) to the history, then hands the line to the host.
+    // Control characters are shown as "?", so each line stays one line.
     void Log(LogLevel level, const std::wstring& text) override;
     void ClearLog();
     // A copy of the history, oldest line first.
@@ -57,7 +64,7 @@ public:
     const std::wstring& Source() const { return m_source; }
     bool StopRequested() const { return m_stop.load() != 0; }
 
-    // The figures of the last run. Read them while no worker runs (after OnWorkerEnded or a join).
+    // The figures of the last run. Read them while no worker runs (IsRunning false).
     const std::wstring& Destination() const { return m_destination; }
     const std::wstring& SizeText() const { return m_sizeText; }
     uint64_t TotalBytes() const { return m_totalBytes; }
@@ -65,10 +72,17 @@ public:
     uint32_t ErrorCount() const { return m_errorCount; }
 
 private:
-    void StartRun();
-    void Run();
+    // Where a worker is; written by the worker, read by the user-interface thread.
+    enum class Phase { Preparing, Copying, Completing };
+
+    void StartWorker(RunOptions options);
+    void Work(RunOptions options);
+    // The next run that waits, taken under the state lock; false when the worker ends.
+    bool TakeWaitingRun(RunOptions& options);
+    void Run(const RunOptions& options);
+    bool PrepareDestination(const RunOptions& options);
     void MeasureTotal();
-    void FinishRun(bool volumeChanged);
+    void FinishRun(const RunOptions& options, bool volumeChanged);
     // The tree copy's progress, as a report to the host.
     void Progress(uint64_t doneBytes) override;
     void SetUpRecords();
@@ -78,7 +92,7 @@ private:
     const int32_t m_driveIndex;
     std::wstring m_destination;
     // The destination's place on the source drive, upper case, when the user chose a "Copy to"
-    // folder on the drive itself; the tree copy must not copy the copy.
+    // folder on the drive itself; the walk must not copy the copy.
     std::wstring m_destinationBelowSource;
     const std::wstring m_source;
     std::wstring m_sizeText;
@@ -95,7 +109,12 @@ private:
     std::thread m_thread;
     // Nonzero: stop. The file copy polls it as its cancel flag, so it stays a plain 32-bit value.
     std::atomic<int32_t> m_stop{0};
-    std::atomic<bool> m_workerEnded{true};
-    bool m_runWanted = false;
+    std::atomic<Phase> m_phase{Phase::Preparing};
     float m_progress = 0.0f;
+
+    // The life cycle, shared by the user-interface thread and the worker.
+    mutable std::mutex m_stateLock;
+    bool m_workerActive = false;            // a worker exists and has not made its last act
+    bool m_closed = false;                  // no run starts any more
+    std::optional<RunOptions> m_waitingRun; // an arrival during a run: started when it ends
 };

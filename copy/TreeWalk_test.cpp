@@ -36,22 +36,15 @@ protected:
     void SetUp() override {
         platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD");
         platform::posix::MapDrive(L'D', m_disk.Path(), platform::kDriveFixed);
-        m_host.makeDestination = [this](int32_t) { return MakeRunFolder(L"D:\\"); };
     }
     void TearDown() override { platform::posix::UnmapAllDrives(); }
 
-    // A numbered folder below base, open to all so that a worker acting as "nobody" can fill it.
-    std::wstring MakeRunFolder(const std::wstring& base) {
-        const std::wstring folder = MakeNumberedFolder(false, base);
-        ::chmod(platform::posix::HostPath(folder).c_str(), 0777);
-        return folder;
-    }
-
-    // One run of E: from Attach to the end, handed back to the job as the dialog would.
-    void RunCopy() {
-        m_job.Attach();
-        ASSERT_TRUE(m_job.IsRunning());
-        ASSERT_TRUE(m_host.WaitForRunEnd(m_job));
+    // One run of E: from Attach to the end, by default into a numbered folder below D:, open to all
+    // so that a worker acting as "nobody" can fill it.
+    void RunCopy() { RunCopy(copytest::NumberedRunIn(L"D:\\", &m_openFolders)); }
+    void RunCopy(RunOptions options) {
+        m_job.Attach(std::move(options));
+        ASSERT_TRUE(m_host.WaitForRunEnd());
         EXPECT_FALSE(m_job.IsRunning());
     }
 
@@ -66,6 +59,7 @@ protected:
 
     TempFolder m_card;
     TempFolder m_disk;
+    copytest::OpenFolderNaming m_openFolders;
     RecordingHost m_host;
     CDriveJob m_job{kDriveE, &m_host};
 };
@@ -296,9 +290,10 @@ TEST_F(TreeWalkThreaded, AnExistingFileInTheDestinationIsKept) {
     m_disk.MakeFolder("existing", 0777);
     m_disk.WriteFile("existing/a.txt", "the user's own");
     m_card.WriteFile("a.txt", "new");
-    m_host.makeDestination = [](int32_t) { return std::wstring(L"D:\\existing\\"); };
-    RunCopy();
-    RunCopy();
+    RunOptions intoExisting;
+    intoExisting.copyTo = L"D:\\existing\\"; // no naming rule: the folder itself
+    RunCopy(intoExisting);
+    RunCopy(intoExisting);
     EXPECT_EQ(m_disk.ReadFile("existing/a.txt"), "the user's own");
     EXPECT_EQ(m_disk.ReadFile("existing/a (2).txt"), "new");
     EXPECT_EQ(m_disk.ReadFile("existing/a (3).txt"), "new");
@@ -312,8 +307,7 @@ TEST_F(TreeWalkThreaded, AnExistingFileInTheDestinationIsKept) {
 TEST_F(TreeWalkThreaded, TheDestinationInsideTheSourceIsPassedOver) {
     m_card.MakeFolder("backup");
     m_card.WriteFile("photo.jpg", "p");
-    m_host.makeDestination = [this](int32_t) { return MakeRunFolder(L"E:\\backup\\"); };
-    RunCopy();
+    RunCopy(copytest::NumberedRunIn(L"E:\\backup\\", &m_openFolders));
     EXPECT_EQ(m_job.Destination(), L"E:\\backup\\000");
     const std::vector<std::wstring> basic = Texts(LogBasic);
     EXPECT_LT(IndexOf(basic, L"Skipped E:\\backup\\000: it is the destination of this copy."), basic.size());
@@ -326,8 +320,8 @@ TEST_F(TreeWalkThreaded, TheDestinationInsideTheSourceIsPassedOver) {
 // Drive F: is not there at all: no total, and a root that cannot be listed.
 TEST_F(TreeWalkThreaded, AMissingVolumeEndsWithAnError) {
     CDriveJob job(5, &m_host);
-    job.Attach();
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    job.Attach(copytest::NumberedRunIn(L"D:\\", &m_openFolders));
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_EQ(m_host.Texts(),
               (std::vector<std::wstring>{
                   L"drive attached",

@@ -163,7 +163,7 @@ bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeByt
     if (::statvfs(drive->folder.c_str(), &info) != 0)
         return false;
     totalBytes = static_cast<uint64_t>(info.f_blocks) * info.f_frsize;
-    freeBytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+    freeBytes = static_cast<uint64_t>(info.f_bfree) * info.f_frsize;
     return true;
 }
 

@@ -67,7 +67,7 @@ bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeByt
     if (!GetDiskFreeSpaceExW(root.c_str(), &freeToCaller, &total, &totalFree))
         return false;
     totalBytes = total.QuadPart;
-    freeBytes = freeToCaller.QuadPart;
+    freeBytes = totalFree.QuadPart;
     return true;
 }
 

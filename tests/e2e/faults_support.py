@@ -9,7 +9,8 @@ Volumes:
     "[eio]" in a file name      reads past the first 64 KiB fail with EIO (a bad sector);
     "[eacces]" in a file name   opening fails with EACCES;
     "[nolist]" in a folder name listing fails with EACCES;
-    "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run).
+    "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run);
+    "[hang]" in a folder name   each look-up of it waits 8 s (a dead network share).
 - Destinations: a small tmpfs (mount -t tmpfs -o size=...), a read-only bind mount, chattr +i.
 
 Everything mounted or started goes on a Cleanup stack that is emptied after each test, even when
@@ -58,6 +59,8 @@ def serve_faultfs(backing, mountpoint):
             return os.path.join(self.root, path.lstrip("/"))
 
         def getattr(self, path, fh=None):
+            if "[hang]" in path:
+                time.sleep(8)
             st = os.lstat(self._path(path))
             return {key: getattr(st, key) for key in (
                 "st_atime", "st_ctime", "st_gid", "st_mode", "st_mtime", "st_nlink", "st_size", "st_uid")}
