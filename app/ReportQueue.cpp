@@ -3,6 +3,7 @@
 ReportQueue::ReportQueue(std::function<void()> wake) : m_wake(std::move(wake)) {}
 
 void ReportQueue::PushLocked(QueuedReport&& report) {
+    ++m_pushed;
     bool wasEmpty = m_items.empty();
     m_items.push_back(std::move(report));
     if (wasEmpty && m_open && m_wake)
@@ -26,6 +27,7 @@ void ReportQueue::PushProgress(const ProgressReport& progress) {
     if (!m_items.empty()) {
         QueuedReport& last = m_items.back();
         if (last.kind == QueuedReport::Kind::Progress && last.driveIndex == progress.driveIndex) {
+            ++m_pushed;
             last.progress = progress;
             return;
         }
@@ -49,17 +51,38 @@ std::vector<QueuedReport> ReportQueue::TakeAll() {
     std::vector<QueuedReport> taken;
     std::lock_guard guard(m_lock);
     taken.swap(m_items);
+    m_taken = m_pushed;
     return taken;
 }
 
+void ReportQueue::MarkShown() {
+    {
+        std::lock_guard guard(m_lock);
+        m_shown = m_taken;
+    }
+    m_shownChanged.notify_all();
+}
+
+bool ReportQueue::WaitUntilShown() {
+    std::unique_lock guard(m_lock);
+    const uint64_t target = m_pushed;
+    m_shownChanged.wait(guard, [&] { return !m_open || m_shown >= target; });
+    return m_open;
+}
+
 void ReportQueue::Close() {
-    std::lock_guard guard(m_lock);
-    m_open = false;
+    {
+        std::lock_guard guard(m_lock);
+        m_open = false;
+    }
+    m_shownChanged.notify_all();
 }
 
 std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text) {
-    std::wstring line = L"[A]: ";
-    line[1] = static_cast<wchar_t>(L'A' + driveIndex);
+    // "Verify a copy..." reports under an index past the last drive letter.
+    std::wstring line = driveIndex >= 0 && driveIndex < 26 ? L"[A]: " : L"[Verify]: ";
+    if (line[1] == L'A')
+        line[1] = static_cast<wchar_t>(L'A' + driveIndex);
     line += text;
     line += L"\r\n";
     return line;

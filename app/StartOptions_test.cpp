@@ -1,7 +1,8 @@
 #include "app/StartOptions.h"
-#include "app/Version.h"
 
 #include <gtest/gtest.h>
+
+#include "HarvexVersion.h"
 
 #include <string>
 

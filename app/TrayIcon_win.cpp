@@ -50,6 +50,7 @@ void TrayMenu::Build() {
     AppendMenuW(m_menu, 0, ID_TRAY_CHECK_FOR_UPDATES, L"Check for updates");
     AppendMenuW(m_menu, 0, ID_TRAY_DONATE, L"Donate few $$");
     AppendMenuW(m_menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(m_menu, 0, ID_TRAY_VERIFY_COPY, L"Verify a copy...");
     AppendMenuW(m_menu, 0, ID_TRAY_QUIT, L"Quit");
     SetMenuDefaultItem(m_menu, ID_TRAY_OPEN, FALSE);
 }

@@ -28,7 +28,8 @@ private:
     bool m_shown = false; // the shell accepted the icon
 };
 
-// The tray menu: "Open" (default), separator, "Check for updates", "Donate few $$", separator, "Quit".
+// The tray menu: "Open" (default), separator, "Check for updates", "Donate few $$", separator, "Verify a
+// copy...", "Quit".
 class TrayMenu {
 public:
     TrayMenu() = default;

@@ -4,12 +4,15 @@
 Run through bench/run.sh, which builds the programs, installs rsync and gnuplot, and runs this
 script in a private mount namespace (every tmpfs it mounts goes away with it).
 
-    bench.py [--quick] [--scale F] [--runs N] [--parts engine,wine,memory] [--docs]
+    bench.py [--quick] [--scale F] [--runs N] [--parts engine,trust,wine,memory] [--docs]
 
 Parts:
   engine  engine_copy (one CDriveJob run with the dialog's report handling, log level 2) against
           cp -a and rsync -a on the trees "small", "card" and "large"; on "small" also against the
           same engine with a null host (reports go nowhere).
+  trust   engine_copy with "Verify copies" against the same without it, on every tree; on "small"
+          also a second arrival of the unchanged tree with "Copy only files not copied before"
+          against the first copy.
   wine    harvex.exe under Wine, from the arrival message to "Complete." at log level 2, against
           barecopy.exe (FindFirstFileW + CopyFileExW, no reports) under the same Wine, on "small"
           and "card"; meanwhile hxprobe pings the dialog every 50 ms.
@@ -59,6 +62,10 @@ GiB = 1 << 30
 
 # Targets: the highest median ratio that passes.
 ENGINE_TARGET = 1.10
+# "Verify copies" against the same copy without it, per tree; a second arrival of an unchanged tree
+# with "Copy only files not copied before" against the first copy.
+VERIFY_TARGETS = {"small": 2.0, "card": 1.6, "large": 1.6}
+ONLY_NEW_TARGET = 0.25
 WINE_TARGET = 1.15
 PING_TARGET_MS = 100.0
 
@@ -308,6 +315,51 @@ def bench_engine(specs, sources, mounts, runs):
         copies = {label: target for label, _, target in commands}
         comparison = run_rounds(name, steps, runs, verify=lambda label: same_tree(source, copies[label]))
         results[name] = comparison
+    mounts.unmount(destination)
+    return results
+
+
+def bench_trust(specs, sources, mounts, runs):
+    """engine_copy with "Verify copies" against without, on every tree; on "small", a second arrival
+    with "Copy only files not copied before" (into a folder of its own) against the first."""
+    destination = WORK / "mnt" / "dst"
+    results = {}
+    for name, spec in specs.items():
+        source = sources[name]
+        size = tree_mount_size(spec) * 2 + (64 << 20)
+        say(f"  verify and only-new, tree {name!r} ({spec.describe()})")
+
+        def fresh():
+            mounts.fresh(destination, size)
+
+        def no_preparation():
+            pass
+
+        engine = [ENGINE_COPY, source, destination, "--host=dialog", "--level=2"]
+        steps = [
+            ("plain", fresh, lambda: timed(engine, what="engine")),
+            ("verify", fresh, lambda: timed(engine + ["--verify"], what="engine --verify")),
+        ]
+        if name == "small":
+            steps += [
+                ("first", fresh, lambda: timed(engine + ["--only-new"], what="engine --only-new")),
+                ("again", no_preparation,
+                 lambda: timed(engine + ["--only-new", "--folder=again"], what="engine --only-new, again")),
+            ]
+
+        def check(label):
+            if label == "again":
+                if (destination / "again").exists():
+                    raise RuntimeError("a second arrival of an unchanged tree made a folder")
+                return
+            same_tree(source, destination / "copy")
+            if label == "verify":
+                check_list = subprocess.run(["sha256sum", "--quiet", "--strict", "-c", "copy.sha256"],
+                                            cwd=destination, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                if check_list.returncode != 0:
+                    raise RuntimeError(f"sha256sum -c failed:\n{check_list.stdout.decode()[-2000:]}")
+
+        results[name] = run_rounds(name, steps, runs, verify=check)
     mounts.unmount(destination)
     return results
 
@@ -663,8 +715,14 @@ def ratio_row(comparison, a, b, target, label, scaled=""):
     }
 
 
-def collect_rows(engine, wine):
+def collect_rows(engine, wine, trust=None):
     rows = []
+    for tree, comparison in (trust or {}).items():
+        rows.append(ratio_row(comparison, "verify", "plain", VERIFY_TARGETS.get(tree, float("inf")),
+                              "engine, Verify copies / engine"))
+        if "again" in comparison.names:
+            rows.append(ratio_row(comparison, "again", "first", ONLY_NEW_TARGET,
+                                  "engine, only new files: unchanged tree again / first copy"))
     for tree, comparison in (engine or {}).items():
         rows.append(ratio_row(comparison, "engine", "cp", ENGINE_TARGET, "engine (dialog sink) / cp -a"))
         rows.append(ratio_row(comparison, "engine", "rsync", ENGINE_TARGET, "engine (dialog sink) / rsync -a"))
@@ -823,7 +881,7 @@ def parse_args(argv):
     parser.add_argument("--runs", type=int, default=5, help="counted rounds per Wine comparison (at least 5)")
     parser.add_argument("--engine-runs", type=int, default=9,
                         help="counted rounds per native comparison (at least 5; short runs, so more)")
-    parser.add_argument("--parts", default="engine,wine,memory", help="engine,wine,memory")
+    parser.add_argument("--parts", default="engine,trust,wine,memory", help="engine,trust,wine,memory")
     parser.add_argument("--memory-files", type=int, help="files logged in the memory part (default 100,000)")
     parser.add_argument("--docs", action=argparse.BooleanOptionalAction, default=None,
                         help="rewrite docs/benchmarks.md and the plot (default: on for a full run)")
@@ -857,7 +915,7 @@ def main(argv):
     specs = tree_specs(options.scale)
     mounts = Mounts()
     wine = None
-    engine_results = wine_results = memory = None
+    engine_results = wine_results = memory = trust_results = None
     try:
         pattern = PatternSource()
         sources = {}
@@ -870,6 +928,9 @@ def main(argv):
         if "engine" in options.parts:
             say("engine_copy against cp -a and rsync -a")
             engine_results = bench_engine(specs, sources, mounts, options.engine_runs)
+        if "trust" in options.parts:
+            say("engine_copy with Verify copies and Copy only files not copied before")
+            trust_results = bench_trust(specs, sources, mounts, options.engine_runs)
         if "wine" in options.parts or "memory" in options.parts:
             wine = WineBench(mounts)
         if "wine" in options.parts:
@@ -887,7 +948,7 @@ def main(argv):
         harness.Session.shutdown()
         mounts.close()
 
-    rows = collect_rows(engine_results, wine_results)
+    rows = collect_rows(engine_results, wine_results, trust_results)
     pings = ping_rows(wine_results)
     table = format_table(rows, pings, memory)
     say("")
@@ -897,7 +958,8 @@ def main(argv):
               "engine_runs": options.engine_runs,
               "rows": rows, "pings": pings, "memory": memory,
               "times": {kind: {tree: c.times for tree, c in (results or {}).items()}
-                        for kind, results in (("engine", engine_results), ("wine", wine_results))}}
+                        for kind, results in (("engine", engine_results), ("wine", wine_results),
+                                              ("trust", trust_results))}}
     (RESULTS_DIR / f"{stamp}.json").write_text(json.dumps(record, indent=1, default=str))
     (RESULTS_DIR / f"{stamp}.md").write_text(table + "\n")
     plot_path = PLOT_PNG if options.docs else RESULTS_DIR / f"{stamp}.png"

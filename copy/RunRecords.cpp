@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr wchar_t kProgram[] = L"Harvex " HARVEX_VERSION_WTEXT;
-
 // "E 2026-12-07 15-01-02.003": the name of a run's side files when it has no folder of its own.
 std::wstring RunStem(const RunPlace& place) {
     const platform::LocalTime& t = place.started;
@@ -56,16 +54,16 @@ std::wstring RunRecords::PathInCopyTo(const std::wstring& relativePath) const {
 void RunRecords::StartList() {
     if (m_list.IsStarted())
         return;
-    const ChecksumListHeader header{kProgram,       m_place.source, m_place.label,
-                                    m_place.serial, m_folderName,   m_place.started};
+    const ChecksumListHeader header{kProductAndVersion, m_place.source, m_place.label,
+                                    m_place.serial,     m_folderName,   m_place.started};
     m_list.Append(ChecksumListHeaderText(header));
 }
 
-void RunRecords::FileCopied(const std::wstring& relativePath, uint64_t size, platform::FileTime lastWriteTime,
-                            const platform::Sha256Digest& digest) {
+void RunRecords::FileCopied(const std::wstring& relativePath, const std::wstring& copyPath, uint64_t size,
+                            platform::FileTime lastWriteTime, const platform::Sha256Digest& digest) {
     if (m_verify) {
         StartList();
-        m_list.Append(ChecksumLine(digest, PathInCopyTo(relativePath)));
+        m_list.Append(ChecksumLine(digest, PathInCopyTo(copyPath)));
     }
     if (SkipsFiles()) {
         if (!m_record.IsStarted())

@@ -1,10 +1,11 @@
 """Harvex as a desktop program: "Start with Windows" and the start in the tray that it asks for."""
 
+import subprocess
 import time
 import unittest
 
 import ids
-from harness import HarvexTestCase, Volume, compare_trees
+from harness import HarvexTestCase, Volume, compare_trees, wait_until
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
@@ -76,6 +77,26 @@ class TrayStart(HarvexTestCase):
 
         app.probe1("tray", "dblclk")
         app.probe1("wait-state", "visible", 1, 5000)
+        self.assertEqual(app.quit(), 0)
+
+    def test_started_with_tray_where_the_tray_takes_no_icon_the_dialog_starts_minimised(self):
+        trays = len(self.prefix.probe1("windows", "class=Shell_TrayWnd")["windows"])
+        refusing = subprocess.Popen(
+            ["wine", "C:\\e2e\\hxprobe.exe", "refusing-tray", "30000"], stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=self.prefix.env(), cwd=self.prefix.drive_c,
+            start_new_session=True)
+        self.addCleanup(refusing.wait, 10)
+        self.addCleanup(refusing.kill)
+        wait_until(lambda: len(self.prefix.probe1("windows", "class=Shell_TrayWnd")["windows"]) > trays, timeout=20,
+                   what="the refusing notification area")
+        app = self.start_harvex(args=["/tray"])
+        app.probe1("sync", 3)
+        time.sleep(1)
+        window = app.window()
+        self.assertTrue(window["visible"] and window["iconic"], window)
+        app.probe1("syscommand", "restore")
+        app.probe1("wait-state", "iconic", 0, 5000)
+        self.assertTrue(app.window()["visible"])
         self.assertEqual(app.quit(), 0)
 
 

@@ -106,14 +106,26 @@ class FirstRun(unittest.TestCase):
         self.addCleanup(self.stop_display, number)
         self.addCleanup(run, ["wineserver", "-k"], timeout=30, what="wineserver -k", env=wine_env, check=False)
 
-        script = Script([ROOT / "scripts" / "run.sh", "--no-demo"], env, home.parent / f"{home.name}.log")
+        log_path = home.parent / f"{home.name}.log"
+        self.addCleanup(log_path.unlink, missing_ok=True)
+        script = Script([ROOT / "scripts" / "run.sh", "--no-demo"], env, log_path)
         self.addCleanup(script.stop)
         script.wait_for_line(r"^run\.sh: Harvex is running", timeout=240)
+        self.assertNotIn("retrying", script.output(), "the first start needed a second Wine session")
         probe = ["wine", ROOT / "build" / "win" / "hxprobe.exe", "target", "main", ";", "window", ";", "click", 40002]
         result = run(probe, timeout=60, what="hxprobe in the first run's prefix", env=wine_env)
         self.assertIn('"visible":true', result.stdout)
         self.assertEqual(script.wait(60), 0, script.output())
         self.assertNotIn("demo:", script.output())
+
+    def test_a_display_that_does_not_answer_is_named_with_what_to_do(self):
+        log_path = CACHE_DIR / f"run-bad-display-{os.getpid()}.log"
+        self.addCleanup(log_path.unlink, missing_ok=True)
+        env = dict(os.environ, DISPLAY=":987654")
+        script = Script([ROOT / "scripts" / "run.sh"], env, log_path)
+        self.assertEqual(script.wait(120), 1)
+        self.assertIn("run.sh: cannot open the display :987654. Check that it runs and that you may use it "
+                      "(xhost), or unset DISPLAY to use a virtual display.", script.output())
 
     @staticmethod
     def stop_display(number):

@@ -6,11 +6,13 @@
 #include "settings/Settings.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
-const wchar_t* const kSettingNames[] = {L"Save to",    L"Folder name", L"Log level",      L"Eject CD-ROM",
-                                        L"Show popup", L"Beep",        L"Beep by speaker"};
+const wchar_t* const kSettingNames[] = {L"Save to",         L"Folder name", L"Log level",
+                                        L"Eject CD-ROM",    L"Show popup",  L"Beep",
+                                        L"Beep by speaker", L"Verify",      L"Only new files"};
 const wchar_t* const kRecordNames[] = {kSeenValue, kManagedValue, kLastTypeValue};
 
 struct Stored {
@@ -46,9 +48,15 @@ void CheckSettings(FuzzInput& input) {
     platform::RegKey key = platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass);
     const Settings settings = LoadSettings(key, [] { return std::wstring(L"C:\\Documents"); });
 
-    const int32_t numbers[] = {settings.folderName, settings.logLevel, settings.ejectCdRom,
-                               settings.showPopup,  settings.beep,     settings.beepBySpeaker};
-    for (size_t i = 0; i < 6; ++i) {
+    const int32_t numbers[] = {settings.folderName,
+                               settings.logLevel,
+                               settings.completion.m_ejectCdRom,
+                               settings.completion.m_showPopup,
+                               settings.completion.m_beep,
+                               settings.completion.m_beepBySpeaker,
+                               settings.copying.m_verify,
+                               settings.copying.m_onlyNew};
+    for (size_t i = 0; i < std::size(numbers); ++i) {
         uint32_t want = 0;
         if (!ExpectedDword(stored[i + 1], want))
             want = 0; // the default of every number
@@ -67,8 +75,7 @@ void CheckSettings(FuzzInput& input) {
     StoreSettings(writable, settings);
     const Settings again = LoadSettings(writable, [] { return std::wstring(L"unused"); });
     FUZZ_CHECK(again.folderName == settings.folderName && again.logLevel == settings.logLevel);
-    FUZZ_CHECK(again.beep == settings.beep && again.beepBySpeaker == settings.beepBySpeaker);
-    FUZZ_CHECK(again.ejectCdRom == settings.ejectCdRom && again.showPopup == settings.showPopup);
+    FUZZ_CHECK(again.completion == settings.completion && again.copying == settings.copying);
     FUZZ_CHECK(again.saveTo == settings.saveTo);
 }
 

@@ -66,7 +66,7 @@ for source in tests/fuzz/*_fuzz.cpp; do
     if is_stale "$source" tests/fuzz/FuzzInput.h; then
         "$cxx" -std=c++20 -g -O1 -Wall -Wextra -Werror -I. -Itests/fuzz \
             -fsanitize=fuzzer,$sanitize -fno-sanitize-recover=all \
-            "$source" -Wl,--start-group "$build"/core/libharvex_*.a -Wl,--end-group -lpthread \
+            "$source" -Wl,--start-group "$build"/core/libharvex_*.a -Wl,--end-group -lcrypto -lpthread \
             -o "$build/$name" || exit 1
     fi
 done

@@ -45,6 +45,38 @@ Status Screen(Context&, const Args&, JsonObject& out) {
     return Status::Ok();
 }
 
+LRESULT CALLBACK RefusingTrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA)
+        return FALSE; // every Shell_NotifyIcon request fails
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A shell whose notification area takes no icon: Shell_NotifyIcon sends its requests to the first
+// "Shell_TrayWnd" it finds, and a topmost one made last is found before the real one.
+Status RefusingTray(Context&, const Args& args, JsonObject& out) {
+    const int64_t ms = args.NumberOr(0, 10000);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = RefusingTrayProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    if (!RegisterClassW(&windowClass))
+        return Status::Fail(L"RegisterClass failed: %lu", GetLastError());
+    HWND tray = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 0, 0,
+                                nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!tray)
+        return Status::Fail(L"CreateWindowEx failed: %lu", GetLastError());
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    DestroyWindow(tray);
+    out.Int("ms", ms);
+    return Status::Ok();
+}
+
 } // namespace
 
 void AddSystemCommands(std::vector<Command>& commands) {
@@ -54,6 +86,7 @@ void AddSystemCommands(std::vector<Command>& commands) {
             {"special-folder", "personal|desktop|appdata|profile|windows|CSIDL: SHGetSpecialFolderPathW",
              SpecialFolder},
             {"screen", ": screen size, work area and icon sizes", Screen},
+            {"refusing-tray", "[MS=10000]: for MS, a notification area that takes no icon", RefusingTray},
         });
 }
 

@@ -1,0 +1,122 @@
+"""Verified copies with their checksum list, and copying only what is new on a card that comes back."""
+
+import subprocess
+import unittest
+
+import ids
+from harness import HarvexTestCase, Volume, compare_trees
+
+KEY = r"SOFTWARE\Quenby\Harvex2"
+VERIFY_A_COPY = ids.ID_TRAY_VERIFY_COPY
+FILE_NAME_BOXES = (1148, 1152)  # cmb13 or edt1: the file name box of the system's open dialog
+CARD = {
+    "DCIM/100MEDIA/IMG_0001.JPG": 300_000,
+    "DCIM/100MEDIA/IMG_0002.JPG": 1_200_000,
+    "Notes with spaces.txt": "hello",
+    "Ünïcödé – fotos/straße.jpg": 4096,
+}
+
+
+class VerifyAndOnlyNew(HarvexTestCase):
+    def card(self, letter, serial, entries):
+        """A volume of this test alone; Wine reads its serial number from .windows-serial."""
+        volume = Volume(self.prefix, letter, 2, None, entries, name=f"{self._testMethodName}-{letter}")
+        (volume.folder / ".windows-serial").write_text(serial)
+        return volume
+
+    def start_with(self, **dwords):
+        self.dest = self.prefix.drive_c / f"copies-{self._testMethodName}"
+        self.dest.mkdir(exist_ok=True)
+        self.prefix.reg_set(KEY, "Save to", "sz", self.prefix.windows_path(self.dest))
+        self.prefix.reg_set(KEY, "Folder name", "dword", 1)
+        self.prefix.reg_set(KEY, "Log level", "dword", 0)
+        for name, value in dwords.items():
+            self.prefix.reg_set(KEY, name.replace("_", " "), "dword", value)
+        return self.start_harvex()
+
+    def copy_once(self, app, volume, lines_before):
+        """One arrival of volume, up to its last line; the run's log lines."""
+        app.probe1("devchange", "arrival", volume.letter)
+        app.probe1("wait-text", 1019, "contains", f"[{volume.letter}]: Finished", 60000, timeout=90)
+        app.probe1("wait-text", 1016, "startswith", "Complete", 60000, timeout=90)
+        lines = [line for line in app.text(1019).split("\r\n") if line]
+        return lines[lines_before:]
+
+    def test_verified_run_writes_a_list_that_sha256sum_accepts(self):
+        app = self.start_with(Verify=1)
+        card = self.card("Q", "1234abcd", CARD)
+        card.insert()
+        lines = self.copy_once(app, card, 0)
+        self.assertEqual(lines[-1], "[Q]: Finished. 5 files verified.")
+        self.assertEqual(compare_trees(card.folder, self.dest / "000"), [])
+        listing = (self.dest / "000.sha256").read_text(encoding="utf-8")
+        self.assertIn("# Drive Q:, volume label \"\", serial number 1234-ABCD\n", listing)
+        self.assertIn("  000/Ünïcödé – fotos/straße.jpg\n", listing)
+        check = subprocess.run(["sha256sum", "--strict", "-c", "000.sha256"], cwd=self.dest,
+                               capture_output=True, text=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        self.assertEqual(check.stdout.count(": OK\n"), 5)
+        self.assertEqual(app.quit(), 0)
+
+    def verify_a_copy(self, app, list_path, lines_before):
+        """"Verify a copy..." from the tray menu on list_path; the check's log lines."""
+        app.probe1("command", VERIFY_A_COPY)
+        dialog = ["target", "title", "Verify a copy", f"pid={app.pid}"]
+        controls = self.prefix.probe(dialog, ["wait-window", 10000, "visible"], ["controls"])[2]["controls"]
+        ids_shown = {c["id"] for c in controls}
+        name_box = next((i for i in FILE_NAME_BOXES if i in ids_shown), None)
+        self.assertIsNotNone(name_box, controls)
+        self.prefix.probe(dialog, ["settext", name_box, list_path], ["post-click", 1], ["wait-no-window", 10000])
+        app.probe1("wait-text", 1019, "contains", "[Verify]: Veri", 60000, timeout=90)
+        lines = [line for line in app.text(1019).split("\r\n") if line][lines_before:]
+        while not lines[-1].startswith(("[Verify]: Verified:", "[Verify]: Verify found")):
+            app.probe1("wait-text", 1019, "contains", lines[-1] + "\r\n[Verify]: ", 30000, timeout=60)
+            lines = [line for line in app.text(1019).split("\r\n") if line][lines_before:]
+        return [line for line in lines if line.startswith("[Verify]: ")]
+
+    def test_verify_a_copy_finds_a_changed_and_a_missing_file(self):
+        app = self.start_with(Verify=1)
+        card = self.card("S", "5eed0001", CARD)
+        card.insert()
+        lines = self.copy_once(app, card, 0)
+        list_path = self.prefix.windows_path(self.dest / "000.sha256")
+        before = len(lines)
+        checked = self.verify_a_copy(app, list_path, before)
+        self.assertEqual(checked[-1], "[Verify]: Verified: 5 files match.", checked)
+
+        (self.dest / "000/Notes with spaces.txt").write_text("HELLO")
+        (self.dest / "000/DCIM/100MEDIA/IMG_0001.JPG").unlink()
+        before = len([line for line in app.text(1019).split("\r\n") if line])
+        checked = self.verify_a_copy(app, list_path, before)
+        folder = self.prefix.windows_path(self.dest / "000")
+        self.assertIn(f"[Verify]: Differs: {folder}\\Notes with spaces.txt", checked)
+        self.assertIn(f"[Verify]: Missing: {folder}\\DCIM\\100MEDIA\\IMG_0001.JPG", checked)
+        self.assertEqual(checked[-1], "[Verify]: Verify found 2 problems.")
+        self.assertEqual(app.quit(), 0)
+
+    def test_a_card_that_comes_back_gives_only_its_new_files(self):
+        app = self.start_with(Only_new_files=1)
+        card = self.card("R", "c0ffee01", CARD)
+        card.insert()
+        self.copy_once(app, card, 0)
+        self.assertEqual(compare_trees(card.folder, self.dest / "000"), [])
+
+        (card.folder / "DCIM/100MEDIA/IMG_0003.JPG").write_bytes(b"three" * 1000)
+        (card.folder / "New folder").mkdir()
+        (card.folder / "New folder/clip.mov").write_bytes(b"clip" * 5000)
+        before = len([line for line in app.text(1019).split("\r\n") if line])
+        lines = self.copy_once(app, card, before)
+        self.assertEqual(lines[-1], "[R]: Finished.")
+        copied = sorted(str(p.relative_to(self.dest / "001")) for p in (self.dest / "001").rglob("*") if p.is_file())
+        self.assertEqual(copied, ["DCIM/100MEDIA/IMG_0003.JPG", "New folder/clip.mov"])
+        self.assertEqual((self.dest / "001/New folder/clip.mov").read_bytes(), b"clip" * 5000)
+
+        before = len([line for line in app.text(1019).split("\r\n") if line])
+        lines = self.copy_once(app, card, before)
+        self.assertIn("[R]: Nothing new on R:: 7 files were copied before.", lines)
+        self.assertFalse((self.dest / "002").exists(), "nothing new makes no folder")
+        self.assertEqual(app.quit(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
