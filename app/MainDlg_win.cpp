@@ -366,10 +366,10 @@ void CMainDlg::StopJobsForQuit() {
 }
 
 void CMainDlg::OnEndSession() {
-    for (int32_t i = 0; i < kDriveCount; ++i) {
+    for (int32_t i = 0; i < kDriveLetterCount; ++i) {
         CDriveJob& job = m_jobs.Job(i);
         if (job.IsRunning())
-            job.Log(LogBasic, L"The session is ending: the copy is stopped.");
+            job.Log(LogLevel::Basic, L"The session is ending: the copy is stopped.");
     }
     m_jobs.Close();
     m_listCheck.Stop();
@@ -540,7 +540,7 @@ RunOptions CMainDlg::RunOptionsNow() {
     // The controls count as they stand now, saved or not.
     RunOptions options;
     options.copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-    options.folderNaming = ComboSelection(m_folderNamesCombo);
+    options.folderNaming = static_cast<FolderNaming>(ComboSelection(m_folderNamesCombo));
     options.completion = m_options.completion;
     options.copying = m_options.copying;
     return options;
