@@ -1,6 +1,7 @@
 """Verified copies with their checksum list, and copying only what is new on a card that comes back."""
 
 import subprocess
+import time
 import unittest
 
 import ids
@@ -92,6 +93,19 @@ class VerifyAndOnlyNew(HarvexTestCase):
         self.assertIn(f"[Verify]: Differs: {folder}\\Notes with spaces.txt", checked)
         self.assertIn(f"[Verify]: Missing: {folder}\\DCIM\\100MEDIA\\IMG_0001.JPG", checked)
         self.assertEqual(checked[-1], "[Verify]: Verify found 2 problems.")
+        self.assertEqual(app.quit(), 0)
+
+    def test_stop_ends_a_verified_copy_inside_its_file(self):
+        app = self.start_with(Verify=1)
+        card = self.card("T", "0000beef", {"VIDEO/clip.mov": 600_000_000})
+        card.insert()
+        app.probe(["devchange", "arrival", "T"], ["wait-text", 1019, "contains", "[T]: Copying...", 20000])
+        time.sleep(0.5)
+        app.probe(["click", 1003], ["wait-text", 1019, "contains", "[T]: Stopped.", 30000])
+        self.assertNotIn("[T]: Finished", app.text(1019))
+        self.assertFalse((self.dest / "000/VIDEO/clip.mov").exists(), "no unverified or partial copy is left")
+        listing = (self.dest / "000.sha256").read_text(encoding="utf-8")
+        self.assertIn("# Not complete: the run was stopped", listing)
         self.assertEqual(app.quit(), 0)
 
     def test_a_card_that_comes_back_gives_only_its_new_files(self):
