@@ -1,6 +1,7 @@
 #include "app/DriveJobTable.h"
 
-DriveJobTable::DriveJobTable(IJobHost* host) {
+DriveJobTable::DriveJobTable(IJobHost* host, std::function<RunOptions()> optionsNow)
+    : m_optionsNow(std::move(optionsNow)) {
     m_jobs.reserve(kDriveCount);
     for (int32_t i = 0; i < kDriveCount; ++i)
         m_jobs.push_back(std::make_unique<CDriveJob>(i, host));
@@ -9,7 +10,12 @@ DriveJobTable::DriveJobTable(IJobHost* host) {
 DriveJobTable::~DriveJobTable() = default;
 
 void DriveJobTable::Attach(int32_t driveIndex) {
-    Job(driveIndex).Attach();
+    CDriveJob& job = Job(driveIndex);
+    if (m_closed) {
+        job.Log(LogBasic, L"drive attached");
+        return;
+    }
+    job.Attach(m_optionsNow ? m_optionsNow() : RunOptions{});
 }
 
 void DriveJobTable::AttachUnmanaged(int32_t driveIndex) {
@@ -32,27 +38,29 @@ void DriveJobTable::ClearAllLogs() {
         job->ClearLog();
 }
 
-void DriveJobTable::OnWorkerEnded(int32_t driveIndex) {
-    if (driveIndex >= 0 && driveIndex < kDriveCount)
-        Job(driveIndex).OnWorkerEnded();
+void DriveJobTable::Close() {
+    m_closed = true;
+    for (auto& job : m_jobs)
+        job->Close();
 }
 
-bool DriveJobTable::AllWorkersEnded() const {
+bool DriveJobTable::CopiesStillRunning() const {
     for (const auto& job : m_jobs) {
-        if (!job->WorkerHasEnded())
-            return false;
+        if (job->IsCopying())
+            return true;
     }
-    return true;
+    return false;
 }
 
-void DriveJobTable::JoinEndedAndAbandonTheRest() {
+bool DriveJobTable::JoinEndedAndAbandonTheRest() {
+    bool allJoined = true;
     for (auto& job : m_jobs) {
-        if (job->WorkerHasEnded()) {
-            job->StopAndJoin();
+        if (job->JoinIfEnded())
             continue;
-        }
-        // Joining would wait for the user to close a message box that may be hidden behind
-        // the ending program; the process ends it instead.
+        // Joining would wait for the user to close a message box that may be hidden behind the
+        // ending program, or for a system call that does not return; the process ends it instead.
         (void)job.release();
+        allJoined = false;
     }
+    return allJoined;
 }

@@ -1,9 +1,11 @@
 #pragma once
-// The 26 copy jobs, one per drive letter, and what drive arrivals and the dialog's buttons ask of
-// them.
+// The 26 copy jobs, one per drive letter, what drive arrivals and the dialog's buttons ask of them,
+// and their end when the program quits or the session ends.
 #include "copy/DriveJob.h"
+#include "copy/RunOptions.h"
 #include "drives/DriveJobs.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -11,7 +13,9 @@ inline constexpr int32_t kDriveCount = 26;
 
 class DriveJobTable : public IDriveJobs {
 public:
-    explicit DriveJobTable(IJobHost* host);
+    // optionsNow reads the user's choices as they stand at an arrival (on the user-interface
+    // thread); it is not called once the table is closed.
+    DriveJobTable(IJobHost* host, std::function<RunOptions()> optionsNow);
     ~DriveJobTable() override;
 
     void Attach(int32_t driveIndex) override;
@@ -20,15 +24,23 @@ public:
 
     void StopAll();
     void ClearAllLogs();
-    // The host hands a worker's last act back on the user-interface thread.
-    void OnWorkerEnded(int32_t driveIndex);
-    bool AllWorkersEnded() const;
-    // For quitting once every worker has been asked to stop: joins the ended ones. A worker that is
-    // still going (held by its completion message box) keeps its job alive until the process ends.
-    void JoinEndedAndAbandonTheRest();
+
+    // Quitting or the session ending: every job is stopped, runs that wait are dropped, and from
+    // here on arrivals are only logged.
+    void Close();
+    bool IsClosed() const { return m_closed; }
+    // A worker is still copying (one held by its completion actions or still making its folder has
+    // nothing half written to lose).
+    bool CopiesStillRunning() const;
+    // Joins the workers that have ended. A worker still going (held by its completion message box,
+    // or hung) keeps its job, and whatever it reports to, alive until the process ends: the job is
+    // given up, and false tells the caller to give up the host too.
+    bool JoinEndedAndAbandonTheRest();
 
     CDriveJob& Job(int32_t driveIndex) { return *m_jobs[static_cast<size_t>(driveIndex)]; }
 
 private:
     std::vector<std::unique_ptr<CDriveJob>> m_jobs;
+    std::function<RunOptions()> m_optionsNow;
+    bool m_closed = false;
 };

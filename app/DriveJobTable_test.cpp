@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -14,12 +17,7 @@ public:
         lines.push_back({driveIndex, level, text});
     }
     void ShowProgress(const ProgressReport&) override {}
-    RunOptions RunOptionsFor(int32_t) override { return {}; }
-    std::wstring MakeDestinationFolder(int32_t) override {
-        ++destinationsAsked;
-        return std::wstring();
-    }
-    void RunCompletionActions(int32_t) override {}
+    void RunCompletionActions(const CompletionRequest&) override {}
     void OnRunEnded(int32_t) override {}
 
     struct Line {
@@ -29,26 +27,37 @@ public:
     };
     std::mutex lock;
     std::vector<Line> lines;
-    int destinationsAsked = 0;
+};
+
+// Counts how often the table reads the dialog's controls; the run it hands out makes no copy.
+struct CountingOptions {
+    int asked = 0;
+    std::function<RunOptions()> Source() {
+        return [this] {
+            ++asked;
+            return RunOptions{};
+        };
+    }
 };
 
 TEST(DriveJobTable, AnUnmanagedArrivalIsLoggedButStartsNoCopy) {
     RecordingHost host;
-    DriveJobTable jobs(&host);
+    CountingOptions options;
+    DriveJobTable jobs(&host, options.Source());
     jobs.AttachUnmanaged(16);
     ASSERT_EQ(host.lines.size(), 2u);
     EXPECT_EQ(host.lines[0].text, L"drive attached");
     EXPECT_EQ(host.lines[0].drive, 16);
     EXPECT_EQ(host.lines[1].level, LogBasic);
     EXPECT_NE(host.lines[1].text.find(L"not managed"), std::wstring::npos);
-    EXPECT_EQ(host.destinationsAsked, 0) << "no destination folder is made for an unmanaged drive";
+    EXPECT_EQ(options.asked, 0) << "no run is prepared for an unmanaged drive";
     EXPECT_FALSE(jobs.Job(16).IsRunning());
     EXPECT_EQ(jobs.Job(16).History().size(), 2u);
 }
 
 TEST(DriveJobTable, ClearEmptiesEveryHistoryAndStopReachesIdleJobs) {
     RecordingHost host;
-    DriveJobTable jobs(&host);
+    DriveJobTable jobs(&host, nullptr);
     jobs.Detach(0);
     jobs.Detach(25);
     jobs.StopAll();
@@ -57,7 +66,31 @@ TEST(DriveJobTable, ClearEmptiesEveryHistoryAndStopReachesIdleJobs) {
     jobs.ClearAllLogs();
     EXPECT_TRUE(jobs.Job(0).History().empty());
     EXPECT_TRUE(jobs.Job(25).History().empty());
-    EXPECT_TRUE(jobs.AllWorkersEnded());
+    EXPECT_FALSE(jobs.CopiesStillRunning());
+    EXPECT_TRUE(jobs.JoinEndedAndAbandonTheRest());
+}
+
+TEST(DriveJobTable, ThreadedArrivalsAfterCloseAreOnlyLogged) {
+    RecordingHost host;
+    CountingOptions options;
+    DriveJobTable jobs(&host, options.Source());
+    jobs.Attach(4); // runs on its worker and ends: "No copy is made"
+    jobs.Close();
+    EXPECT_TRUE(jobs.IsClosed());
+    jobs.Attach(5);
+    EXPECT_EQ(options.asked, 1) << "a closing dialog's controls are not read";
+    EXPECT_FALSE(jobs.Job(5).IsRunning());
+    for (int i = 0; i < 6000 && jobs.Job(4).IsRunning(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(jobs.CopiesStillRunning());
+    EXPECT_TRUE(jobs.JoinEndedAndAbandonTheRest());
+    std::vector<std::wstring> linesOfF;
+    std::lock_guard guard(host.lock);
+    for (const auto& line : host.lines) {
+        if (line.drive == 5)
+            linesOfF.push_back(line.text);
+    }
+    EXPECT_EQ(linesOfF, std::vector<std::wstring>{L"drive attached"});
 }
 
 } // namespace

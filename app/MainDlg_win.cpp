@@ -1,8 +1,7 @@
 #include "app/MainDlg_win.h"
+#include "app/CompletionActions_win.h"
 #include "app/MainDlgLayout.h"
-#include "copy/DestinationNaming.h"
 #include "copy/Progress.h"
-#include "platform/Drives.h"
 #include "platform/System.h"
 #include "resources/resource.h"
 #include "settings/OptionsDialog_win.h"
@@ -30,6 +29,9 @@ constexpr DWORD kReportsIntervalMs = 50;
 constexpr UINT_PTR kReportsTimerId = 0x4852;
 // How long quitting waits at most for running copies to stop before the process ends them.
 constexpr DWORD kQuitWaitMs = 120000;
+// How long the end of the session waits for copies to stop: Windows ends a program that holds
+// the session's end for about five seconds.
+constexpr DWORD kSessionEndWaitMs = 4000;
 
 constexpr int kCopyToReadChars = 10240;
 
@@ -64,7 +66,8 @@ int32_t ComboSelection(HWND combo) {
 } // namespace
 
 CMainDlg::CMainDlg()
-    : m_settingsKey(platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass)), m_jobs(this),
+    : m_settingsKey(platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass)),
+      m_host(std::make_unique<ReportingHost>()), m_jobs(m_host.get(), [this] { return RunOptionsNow(); }),
       m_driveMonitor(m_driveList, m_jobs) {
     AddMainDialogRules(Layout());
 }
@@ -127,6 +130,13 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         m_reportsTimerSet = false;
         ShowQueuedReports();
         return Result(0);
+    case WM_QUERYENDSESSION:
+        // The copies are stopped when the session really ends (WM_ENDSESSION), not on the question.
+        return Result(TRUE);
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
+        return Result(0);
     case WM_DEVICECHANGE:
         return Result(m_driveMonitor.OnDeviceChange(static_cast<uint32_t>(wParam),
                                                     reinterpret_cast<const void*>(lParam)));
@@ -139,6 +149,9 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == m_taskbarCreatedMessage && m_taskbarCreatedMessage != 0) {
         m_trayIcon.Readd();
+        // A hidden dialog whose icon the new shell refused would be out of reach.
+        if (!m_trayIcon.IsShown() && !IsWindowVisible(m_hwnd))
+            ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
         return Result(0);
     }
     LRESULT gridResult = 0;
@@ -166,7 +179,7 @@ LRESULT CALLBACK CMainDlg::DriveListProc(HWND hwnd, UINT message, WPARAM wParam,
 bool CMainDlg::HandleCommand(int id) {
     switch (id) {
     case IDCANCEL:
-        ShowWindow(m_hwnd, SW_HIDE);
+        HideToTray();
         return true;
     case IDC_BROWSE:
         OnBrowse();
@@ -197,6 +210,9 @@ bool CMainDlg::HandleCommand(int id) {
         return true;
     case ID_TRAY_QUIT:
         m_quitRequested = true;
+        // From the moment Quit is chosen no copy starts, not even during the calls that follow
+        // and may let an arrival's message in while they wait on another process.
+        m_jobs.Close();
         PostQuitMessage(0);
         return true;
     default:
@@ -205,8 +221,11 @@ bool CMainDlg::HandleCommand(int id) {
 }
 
 BOOL CMainDlg::OnInitDialog() {
-    m_reports =
-        std::make_unique<ReportQueue>([hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); });
+    // A worker given up at quitting may still end its actions after the dialog is gone: it holds
+    // nothing of the dialog's but the window handle, which then names no window.
+    m_host->Connect(
+        [hwnd = m_hwnd] { PostMessageW(hwnd, kReportsQueuedMessage, 0, 0); },
+        [hwnd = m_hwnd](const CompletionRequest& request) { RunCompletionActions(hwnd, request); });
     m_taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 
     m_trayIcon.Add(m_hwnd, m_instance, IDI_HARVEX, kProductAndVersion);
@@ -223,7 +242,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_trayMenu.Build();
 
     Settings settings = LoadSettings(m_settingsKey, platform::DocumentsFolder);
-    *LockedObject<OptionsDialogValues>::Scope(m_options) = {settings.completion, settings.copying};
+    m_options = {settings.completion, settings.copying};
     SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, settings.saveTo.c_str());
 
     auto loadIcon = [this](int size) {
@@ -311,16 +330,18 @@ void CMainDlg::FillCombos(int32_t folderName, int32_t logLevel) {
 }
 
 void CMainDlg::OnDestroy() {
-    Settings settings;
-    settings.folderName = ComboSelection(m_folderNamesCombo);
-    settings.logLevel = ComboSelection(m_logLevelCombo);
-    const OptionsDialogValues options = OptionsNow();
-    settings.completion = options.completion;
-    settings.copying = options.copying;
-    settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-    StoreSettings(m_settingsKey, settings);
-
-    SaveWindowPlacement(m_hwnd, L"Main frame");
+    m_jobs.Close();
+    // The settings are stored by Quit alone; a session that ends keeps the stored ones.
+    if (!m_sessionEnded) {
+        Settings settings;
+        settings.folderName = ComboSelection(m_folderNamesCombo);
+        settings.logLevel = ComboSelection(m_logLevelCombo);
+        settings.completion = m_options.completion;
+        settings.copying = m_options.copying;
+        settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
+        StoreSettings(m_settingsKey, settings);
+        SaveWindowPlacement(m_hwnd, L"Main frame");
+    }
 
     m_trayIcon.Remove();
     m_trayMenu.Destroy();
@@ -330,28 +351,43 @@ void CMainDlg::OnDestroy() {
     StopJobsForQuit();
 }
 
-bool CMainDlg::CopiesStillRunning() {
-    if (!m_listCheck.WorkerHasEnded())
-        return true;
-    for (int32_t i = 0; i < kDriveCount; ++i) {
-        // A worker held by its completion message box has nothing left to write.
-        if (!m_jobs.Job(i).WorkerHasEnded() && !m_inCompletionActions[static_cast<size_t>(i)])
-            return true;
-    }
-    return false;
-}
-
 void CMainDlg::StopJobsForQuit() {
-    m_closing = true;
-    m_jobs.StopAll();
     m_listCheck.Stop();
     // On Windows a copy ends within one chunk of its file. Wine's file copy ignores the stop
     // request, so there the file in progress is finished rather than left half written; only a
-    // copy that hangs for good is given up on. Messages keep flowing meanwhile: a worker's
-    // completion message box is owned by this dialog and talks to it.
+    // copy that hangs for good is given up on.
+    // At the session's end the waiting is over already.
+    WaitForCopies(m_sessionEnded ? 0 : kQuitWaitMs);
+    m_closing = true;
+    // No report reaches the dialog any more, and a worker that waits to show its completion is let go.
+    m_host->Reports().Close();
+    if (!m_jobs.JoinEndedAndAbandonTheRest())
+        (void)m_host.release();
+}
+
+void CMainDlg::OnEndSession() {
+    for (int32_t i = 0; i < kDriveCount; ++i) {
+        CDriveJob& job = m_jobs.Job(i);
+        if (job.IsRunning())
+            job.Log(LogBasic, L"The session is ending: the copy is stopped.");
+    }
+    m_jobs.Close();
+    m_listCheck.Stop();
+    WaitForCopies(kSessionEndWaitMs);
+    ShowQueuedReports();
+    m_sessionEnded = true;
+    // The process may be ended any time after this message returns; end the dialog the quick way.
+    m_quitRequested = true;
+    EndDialog(m_hwnd, 0);
+}
+
+void CMainDlg::WaitForCopies(DWORD limitMs) {
+    // Messages keep flowing meanwhile: reports are shown, and a worker's completion message box is
+    // owned by this dialog and talks to it.
     DWORD start = GetTickCount();
     bool quitSeen = false;
-    while (CopiesStillRunning() && GetTickCount() - start < kQuitWaitMs) {
+    while ((m_jobs.CopiesStillRunning() || !m_listCheck.WorkerHasEnded()) &&
+           GetTickCount() - start < limitMs) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -365,10 +401,11 @@ void CMainDlg::StopJobsForQuit() {
     }
     if (quitSeen)
         PostQuitMessage(0);
-    // No report may reach the dialog once it is being destroyed.
-    if (m_reports)
-        m_reports->Close();
-    m_jobs.JoinEndedAndAbandonTheRest();
+}
+
+void CMainDlg::HideToTray() {
+    // Without an icon in the notification area a hidden dialog could never be reached again.
+    ShowWindow(m_hwnd, m_trayIcon.IsShown() ? SW_HIDE : SW_MINIMIZE);
 }
 
 void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
@@ -403,17 +440,18 @@ void CMainDlg::OnReportsQueued() {
 }
 
 void CMainDlg::ShowQueuedReports() {
-    if (!m_reports || m_closing)
+    if (m_closing)
         return;
     m_lastReportsShown = GetTickCount();
-    ReportBatchView view = ViewReportBatch(m_reports->TakeAll(), ComboSelection(m_logLevelCombo));
+    ReportQueue& reports = m_host->Reports();
+    ReportBatchView view = ViewReportBatch(reports.TakeAll(), ComboSelection(m_logLevelCombo));
     m_logEdit.Append(view.appendText, view.appendedLines);
     ShowProgressView(view);
+    // A finished run's beep and pop-up wait for this: "Complete." is on screen now.
+    reports.MarkShown();
     for (int32_t driveIndex : view.endedRuns) {
         if (driveIndex == kListCheckIndex)
             m_listCheck.OnWorkerEnded();
-        else
-            m_jobs.OnWorkerEnded(driveIndex);
     }
 }
 
@@ -456,22 +494,18 @@ void CMainDlg::OnStop() {
 }
 
 void CMainDlg::OnOptions() {
-    OptionsDialogValues options = OptionsNow();
+    OptionsDialogValues options = m_options;
     const std::wstring exe = platform::ExecutablePath();
     bool startWithWindows = IsStartWithWindowsOn(exe);
     if (!EditOptions(GetActiveWindow(), options, startWithWindows))
         return;
-    *LockedObject<OptionsDialogValues>::Scope(m_options) = options;
+    m_options = options;
     if (!ApplyStartWithWindows(startWithWindows, exe))
         MessageBoxW(m_hwnd,
                     L"Harvex could not change \"Start with Windows\": the value \"Harvex\" under "
                     L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be "
                     L"written. A policy of this computer may forbid it.",
                     L"Harvex", MB_OK | MB_ICONWARNING);
-}
-
-OptionsDialogValues CMainDlg::OptionsNow() {
-    return *LockedObject<OptionsDialogValues>::Scope(m_options);
 }
 
 // Asks for a checksum list and checks it on the list check's worker; the dialog shows how it goes.
@@ -502,50 +536,12 @@ void CMainDlg::OnAbout() {
     about.DoModal(GetActiveWindow());
 }
 
-void CMainDlg::ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) {
-    if (m_reports)
-        m_reports->PushLogLine(driveIndex, level, text);
-}
-
-void CMainDlg::ShowProgress(const ProgressReport& report) {
-    if (m_reports)
-        m_reports->PushProgress(report);
-}
-
-void CMainDlg::OnRunEnded(int32_t driveIndex) {
-    if (m_reports)
-        m_reports->PushRunEnded(driveIndex);
-}
-
-std::wstring CMainDlg::MakeDestinationFolder(int32_t driveIndex) {
+RunOptions CMainDlg::RunOptionsNow() {
     // The controls count as they stand now, saved or not.
-    std::wstring copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-    return ::MakeDestinationFolder(copyTo, ComboSelection(m_folderNamesCombo), driveIndex);
-}
-
-RunOptions CMainDlg::RunOptionsFor(int32_t) {
-    const int32_t rule = ComboSelection(m_folderNamesCombo);
     RunOptions options;
-    options.copying = OptionsNow().copying;
-    options.intoCopyTo = rule < DateTime || rule > VolumeLabel;
+    options.copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
+    options.folderNaming = ComboSelection(m_folderNamesCombo);
+    options.completion = m_options.completion;
+    options.copying = m_options.copying;
     return options;
-}
-
-void CMainDlg::RunCompletionActions(int32_t driveIndex) {
-    m_inCompletionActions[static_cast<size_t>(driveIndex)] = true;
-    std::wstring root = L"A:\\";
-    root[0] = static_cast<wchar_t>(L'A' + driveIndex);
-    std::wstring devicePath = L"\\\\.\\A:";
-    devicePath[4] = root[0];
-    CompletionPlan plan = PlanCompletion(OptionsNow().completion, platform::DriveType(root));
-    if (plan.eject)
-        platform::EjectMedia(devicePath);
-    if (plan.speakerBeep)
-        Beep(1000, 100);
-    if (plan.soundBeep)
-        MessageBeep(MB_ICONASTERISK);
-    if (plan.popup)
-        MessageBoxW(m_hwnd, CompletionPopupText(driveIndex).c_str(), L"Harvex",
-                    MB_SYSTEMMODAL | MB_ICONINFORMATION);
-    m_inCompletionActions[static_cast<size_t>(driveIndex)] = false;
 }

@@ -3,14 +3,12 @@
 // icon and the controls through which the jobs report.
 #include "app/DriveJobTable.h"
 #include "app/LogBox_win.h"
-#include "app/ReportQueue.h"
+#include "app/ReportingHost.h"
 #include "app/StartOptions.h"
 #include "app/TrayIcon_win.h"
-#include "copy/JobHost.h"
 #include "copy/ListCheck.h"
 #include "drives/DriveListView_win.h"
 #include "drives/DriveMonitor.h"
-#include "log/LockedObject.h"
 #include "platform/Registry.h"
 #include "settings/CompletionOptions.h"
 #include "settings/DialogPositionRegSaver_win.h"
@@ -19,31 +17,19 @@
 
 #include <windows.h>
 
-#include <array>
-#include <atomic>
 #include <memory>
 #include <vector>
 
-class CMainDlg : public IJobHost,
-                 public CDialogPositionRegSaver<CMainDlg>,
-                 public CDialogGridResize<CMainDlg> {
+class CMainDlg : public CDialogPositionRegSaver<CMainDlg>, public CDialogGridResize<CMainDlg> {
 public:
     CMainDlg();
-    ~CMainDlg() override;
+    ~CMainDlg();
     CMainDlg(const CMainDlg&) = delete;
     CMainDlg& operator=(const CMainDlg&) = delete;
 
     // Runs the dialog modally; gives the process exit code. Started in the tray, the dialog stays
     // hidden behind its tray icon, or starts minimised when the icon cannot be shown.
     int DoModal(HINSTANCE instance, const StartOptions& start = {});
-
-    // IJobHost: called by the copy jobs, the first two from their worker threads.
-    void ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) override;
-    void ShowProgress(const ProgressReport& report) override;
-    std::wstring MakeDestinationFolder(int32_t driveIndex) override;
-    RunOptions RunOptionsFor(int32_t driveIndex) override;
-    void RunCompletionActions(int32_t driveIndex) override;
-    void OnRunEnded(int32_t driveIndex) override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -55,6 +41,7 @@ private:
 
     BOOL OnInitDialog();
     void OnDestroy();
+    void HideToTray();
     void OnTrayNotify(LPARAM mouseMessage);
     void ShowDialog();
     void StartInTray();
@@ -67,10 +54,12 @@ private:
     void OnOptions();
     void OnAbout();
     void OnVerifyCopy();
-    // A copy of the Options dialog's settings as they stand; on any thread.
-    OptionsDialogValues OptionsNow();
     void StopJobsForQuit();
-    bool CopiesStillRunning();
+    void OnEndSession();
+    // Dispatches messages while the copies still run, for at most limitMs.
+    void WaitForCopies(DWORD limitMs);
+    // What a run needs, read from the controls at an arrival.
+    RunOptions RunOptionsNow();
 
     void FillCombos(int32_t folderName, int32_t logLevel);
     void SetUpDriveList();
@@ -97,16 +86,18 @@ private:
     platform::RegKey m_settingsKey;
     UINT m_taskbarCreatedMessage = 0;
 
-    // The Options dialog's settings; written by the user-interface thread, read by workers.
-    LockedObject<OptionsDialogValues> m_options;
+    // The Options dialog's settings; each run is handed a copy when its volume arrives.
+    OptionsDialogValues m_options;
 
-    std::unique_ptr<ReportQueue> m_reports;
+    // Declared before the jobs, which report to it. Given up (never freed) when quitting leaves a
+    // worker behind, so that the worker never reports to a freed object.
+    std::unique_ptr<ReportingHost> m_host;
     DriveJobTable m_jobs;
-    CListCheck m_listCheck{this}; // "Verify a copy..."
+    CListCheck m_listCheck{m_host.get()}; // "Verify a copy..."
     DriveListView m_driveList;
     DriveMonitor m_driveMonitor;
-    std::array<std::atomic<bool>, kDriveCount> m_inCompletionActions{};
-    bool m_closing = false;
+    bool m_closing = false;      // OnDestroy has begun: no job starts and no report is shown
+    bool m_sessionEnded = false; // the session ends: nothing is stored
     bool m_reportsTimerSet = false;
-    DWORD m_lastReportsShown = 0; // OnDestroy has begun: no job starts and no report is shown
+    DWORD m_lastReportsShown = 0;
 };

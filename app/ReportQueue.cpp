@@ -3,6 +3,7 @@
 ReportQueue::ReportQueue(std::function<void()> wake) : m_wake(std::move(wake)) {}
 
 void ReportQueue::PushLocked(QueuedReport&& report) {
+    ++m_pushed;
     bool wasEmpty = m_items.empty();
     m_items.push_back(std::move(report));
     if (wasEmpty && m_open && m_wake)
@@ -26,6 +27,7 @@ void ReportQueue::PushProgress(const ProgressReport& progress) {
     if (!m_items.empty()) {
         QueuedReport& last = m_items.back();
         if (last.kind == QueuedReport::Kind::Progress && last.driveIndex == progress.driveIndex) {
+            ++m_pushed;
             last.progress = progress;
             return;
         }
@@ -49,12 +51,31 @@ std::vector<QueuedReport> ReportQueue::TakeAll() {
     std::vector<QueuedReport> taken;
     std::lock_guard guard(m_lock);
     taken.swap(m_items);
+    m_taken = m_pushed;
     return taken;
 }
 
+void ReportQueue::MarkShown() {
+    {
+        std::lock_guard guard(m_lock);
+        m_shown = m_taken;
+    }
+    m_shownChanged.notify_all();
+}
+
+bool ReportQueue::WaitUntilShown() {
+    std::unique_lock guard(m_lock);
+    const uint64_t target = m_pushed;
+    m_shownChanged.wait(guard, [&] { return !m_open || m_shown >= target; });
+    return m_open;
+}
+
 void ReportQueue::Close() {
-    std::lock_guard guard(m_lock);
-    m_open = false;
+    {
+        std::lock_guard guard(m_lock);
+        m_open = false;
+    }
+    m_shownChanged.notify_all();
 }
 
 std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text) {

@@ -5,6 +5,7 @@
 // order, and consecutive progress reports of one drive collapse into the newest.
 #include "copy/JobHost.h"
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -29,15 +30,24 @@ public:
     void PushRunEnded(int32_t driveIndex);
 
     std::vector<QueuedReport> TakeAll();
-    // Later pushes are kept but wake nobody; TakeAll still hands them out.
+    // The user-interface thread has shown everything it took.
+    void MarkShown();
+    // For a worker: waits until everything pushed before the call has been taken and shown; false
+    // (at once, or as soon as it happens) when the queue is closed.
+    bool WaitUntilShown();
+    // Later pushes are kept but wake nobody; TakeAll still hands them out; no one waits any more.
     void Close();
 
 private:
     void PushLocked(QueuedReport&& report);
 
     std::mutex m_lock;
+    std::condition_variable m_shownChanged;
     std::vector<QueuedReport> m_items;
     std::function<void()> m_wake;
+    uint64_t m_pushed = 0; // pushes so far, a collapsed progress report included
+    uint64_t m_taken = 0;  // m_pushed at the last TakeAll
+    uint64_t m_shown = 0;  // m_taken at the last MarkShown
     bool m_open = true;
 };
 

@@ -99,19 +99,21 @@ private:
     bool m_raised = false;
 };
 
-// Hosts share the destination rule: one new folder, as harvex makes one per arrival.
 class HostBase : public IJobHost {
 public:
-    std::wstring MakeDestinationFolder(int32_t) override {
-        const std::wstring destination = L"D:\\" + m_options.folder;
-        const platform::ErrorCode error = platform::CreateFolder(destination);
-        return error == platform::kSuccess ? destination : std::wstring();
-    }
-    RunOptions RunOptionsFor(int32_t) override { return m_options.run; }
-    void RunCompletionActions(int32_t) override {}
-
-    Options m_options;
+    void RunCompletionActions(const CompletionRequest&) override {}
 };
+
+// One new folder, as harvex makes one per arrival; the run is handed it as its "Copy to" text
+// with no naming rule.
+bool StartRun(CDriveJob& job, const Options& options) {
+    RunOptions run = options.run;
+    run.copyTo = L"D:\\" + options.folder;
+    if (platform::CreateFolder(run.copyTo) != platform::kSuccess)
+        return false;
+    job.Attach(run);
+    return true;
+}
 
 // Reports go nowhere; the end of the run wakes the waiting thread.
 class NullHost : public HostBase {
@@ -232,21 +234,15 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     if (!options.dialogHost) {
         NullHost host;
-        host.m_options = options;
         CDriveJob job(kSourceDriveIndex, &host);
-        job.Attach();
-        if (job.IsRunning())
+        if (StartRun(job, options))
             host.WaitForEnd();
-        job.OnWorkerEnded();
         return ReportRun(job, start);
     }
     DialogHost host(options.logLevel, options.batchMs);
-    host.m_options = options;
     CDriveJob job(kSourceDriveIndex, &host);
-    job.Attach();
-    if (job.IsRunning())
+    if (StartRun(job, options))
         host.ShowReportsUntilRunEnded();
-    job.OnWorkerEnded();
     host.PrintSummary();
     return ReportRun(job, start);
 }

@@ -1,11 +1,16 @@
 #pragma once
 // Test support for the copy engine: a job host that records what a job reports, and a gate.
+#include "copy/DestinationNaming.h"
 #include "copy/DriveJob.h"
 #include "copy/JobHost.h"
+#include "copy/RunOptions.h"
+#include "platform/Drives.h"
 #include "platform/TempFolder_test.h"
 #include "platform/Text.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -26,12 +31,30 @@ struct LoggedLine {
     std::wstring text;
 };
 
+// Makes folders open to all, so that a worker acting as "nobody" can fill them.
+class OpenFolderNaming : public NamingEnvironment {
+public:
+    platform::ErrorCode CreateFolder(const std::wstring& path) override {
+        const platform::ErrorCode error = NamingEnvironment::CreateFolder(path);
+        if (error == platform::kSuccess)
+            ::chmod(platform::posix::HostPath(path).c_str(), 0777);
+        return error;
+    }
+};
+
+// A run into a new numbered folder (000, 001 ...) below copyTo.
+inline RunOptions NumberedRunIn(const std::wstring& copyTo, NamingEnvironment* naming = nullptr) {
+    RunOptions options;
+    options.copyTo = copyTo;
+    options.folderNaming = ThreeDigits;
+    options.naming = naming;
+    return options;
+}
+
 // Records every report; hooks, set before a run starts, see each report on the worker's thread.
-// The test's own thread plays the user-interface thread: WaitForRunEnd hands a worker's end to
-// the job as the dialog would.
+// The test's own thread plays the user-interface thread.
 class RecordingHost : public IJobHost {
 public:
-    std::function<std::wstring(int32_t)> makeDestination;
     std::function<void(const LoggedLine&)> onLine;
     std::function<void(const ProgressReport&)> onProgress;
 
@@ -52,15 +75,10 @@ public:
         if (onProgress)
             onProgress(report);
     }
-    RunOptions runOptions; // set before a run starts
-
-    RunOptions RunOptionsFor(int32_t) override { return runOptions; }
-    std::wstring MakeDestinationFolder(int32_t driveIndex) override {
-        return makeDestination ? makeDestination(driveIndex) : std::wstring();
-    }
-    void RunCompletionActions(int32_t driveIndex) override {
+    void RunCompletionActions(const CompletionRequest& request) override {
         std::lock_guard guard(m_lock);
-        m_completions.push_back(driveIndex);
+        m_completions.push_back(request.driveIndex);
+        m_completionErrors.push_back(request.errorCount);
     }
     void OnRunEnded(int32_t driveIndex) override {
         std::lock_guard guard(m_lock);
@@ -68,20 +86,12 @@ public:
         m_endedSignal.notify_all();
     }
 
-    // Waits for the next worker end of any drive and hands it to jobs[drive index] (or job).
-    bool WaitForRunEnd(CDriveJob& job) {
-        return WaitForRunEnd([&job](int32_t) -> CDriveJob& { return job; });
-    }
-    bool WaitForRunEnd(const std::function<CDriveJob&(int32_t)>& jobOf) {
-        int32_t driveIndex = 0;
-        {
-            std::unique_lock guard(m_lock);
-            if (!m_endedSignal.wait_for(guard, std::chrono::seconds(60), [this] { return !m_ended.empty(); }))
-                return false;
-            driveIndex = m_ended.front();
-            m_ended.pop_front();
-        }
-        jobOf(driveIndex).OnWorkerEnded();
+    // Waits for the next run end of any drive.
+    bool WaitForRunEnd() {
+        std::unique_lock guard(m_lock);
+        if (!m_endedSignal.wait_for(guard, std::chrono::seconds(60), [this] { return !m_ended.empty(); }))
+            return false;
+        m_ended.pop_front();
         return true;
     }
 
@@ -106,6 +116,10 @@ public:
         std::lock_guard guard(m_lock);
         return m_completions;
     }
+    std::vector<uint32_t> CompletionErrors() {
+        std::lock_guard guard(m_lock);
+        return m_completionErrors;
+    }
 
 private:
     std::mutex m_lock;
@@ -113,6 +127,7 @@ private:
     std::vector<LoggedLine> m_lines;
     std::vector<ProgressReport> m_reports;
     std::vector<int32_t> m_completions;
+    std::vector<uint32_t> m_completionErrors;
     std::deque<int32_t> m_ended;
 };
 

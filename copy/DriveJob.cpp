@@ -1,8 +1,10 @@
 #include "copy/DriveJob.h"
 
+#include "copy/DestinationNaming.h"
 #include "copy/Progress.h"
 #include "copy/WalkPaths.h"
 #include "drives/DriveTypes.h"
+#include "log/LogText.h"
 #include "platform/Drives.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -30,18 +32,41 @@ CDriveJob::CDriveJob(int32_t driveIndex, IJobHost* host)
     : m_driveIndex(driveIndex), m_source(SourceOf(driveIndex)), m_host(host) {}
 
 CDriveJob::~CDriveJob() {
-    StopAndJoin();
+    Close();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
-void CDriveJob::Attach() {
+void CDriveJob::Attach(RunOptions options) {
     Log(LogBasic, L"drive attached");
+    std::unique_lock guard(m_stateLock);
+    if (m_closed)
+        return;
     m_stop = 1;
-    if (m_thread.joinable()) {
-        // The old worker ends on its own; OnWorkerEnded starts the new run after it.
-        m_runWanted = true;
+    if (m_workerActive) {
+        // The worker takes this run as soon as the old one has ended; a later arrival replaces it.
+        m_waitingRun = std::move(options);
         return;
     }
-    StartRun();
+    // A worker that made its last act is gone or about to be: the join does not wait.
+    if (m_thread.joinable())
+        m_thread.join();
+    m_stop = 0;
+    m_workerActive = true;
+    guard.unlock();
+    StartWorker(std::move(options));
+}
+
+void CDriveJob::StartWorker(RunOptions options) {
+    try {
+        m_thread = std::thread(&CDriveJob::Work, this, std::move(options));
+    } catch (const std::system_error&) {
+        {
+            std::lock_guard guard(m_stateLock);
+            m_workerActive = false;
+        }
+        Log(LogBasic, L"No copy is made: the copy could not be started.");
+    }
 }
 
 void CDriveJob::Detach() {
@@ -49,68 +74,99 @@ void CDriveJob::Detach() {
 }
 
 void CDriveJob::Stop() {
+    std::lock_guard guard(m_stateLock);
+    m_waitingRun.reset();
     m_stop = 1;
 }
 
-void CDriveJob::OnWorkerEnded() {
-    if (m_thread.joinable())
-        m_thread.join();
-    if (!m_runWanted)
-        return;
-    m_runWanted = false;
-    StartRun();
+void CDriveJob::Close() {
+    std::lock_guard guard(m_stateLock);
+    m_closed = true;
+    m_waitingRun.reset();
+    m_stop = 1;
 }
 
 bool CDriveJob::IsRunning() const {
-    return m_thread.joinable();
+    std::lock_guard guard(m_stateLock);
+    return m_workerActive;
 }
 
-bool CDriveJob::WorkerHasEnded() const {
-    return !m_thread.joinable() || m_workerEnded.load();
+bool CDriveJob::IsCopying() const {
+    std::lock_guard guard(m_stateLock);
+    return m_workerActive && m_phase.load() == Phase::Copying;
 }
 
-void CDriveJob::StopAndJoin() {
-    m_runWanted = false;
-    m_stop = 1;
+bool CDriveJob::JoinIfEnded() {
+    if (IsRunning())
+        return false;
     if (m_thread.joinable())
         m_thread.join();
+    return true;
 }
 
-void CDriveJob::StartRun() {
-    if (m_thread.joinable())
-        m_thread.join();
-    m_stop = 0;
-    m_destination = m_host->MakeDestinationFolder(m_driveIndex);
-    if (m_destination.empty()) {
-        // An empty destination would put the copy at the root of the current drive.
-        Log(LogBasic, L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
+void CDriveJob::Work(RunOptions options) {
+    do {
+        Run(options);
+    } while (TakeWaitingRun(options));
+}
+
+bool CDriveJob::TakeWaitingRun(RunOptions& options) {
+    bool another = false;
+    {
+        std::lock_guard guard(m_stateLock);
+        if (m_waitingRun && !m_closed) {
+            options = std::move(*m_waitingRun);
+            m_waitingRun.reset();
+            m_stop = 0;
+            another = true;
+        } else {
+            m_workerActive = false;
+        }
+    }
+    // After the last run this is the worker's last act: the job may be joined from here on.
+    m_host->OnRunEnded(m_driveIndex);
+    return another;
+}
+
+void CDriveJob::Run(const RunOptions& options) {
+    m_phase = Phase::Preparing;
+    // The walk reads the run's choices from here; only the worker touches them.
+    m_options = options;
+    if (!PrepareDestination(options))
         return;
-    }
-    m_options = m_host->RunOptionsFor(m_driveIndex);
-    m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
-    m_workerEnded = false;
-    try {
-        m_thread = std::thread(&CDriveJob::Run, this);
-    } catch (const std::system_error&) {
-        m_workerEnded = true;
-        Log(LogBasic, L"No copy is made: the copy could not be started.");
-    }
-}
-
-void CDriveJob::Run() {
     Log(LogBasic, L"Copying...");
     m_progress = 0.0f;
     m_errorCount = 0;
     MeasureTotal();
     m_doneBytes = 0;
-    m_fileDone = 0;
-    m_fileTotal = 0;
     m_startTick = platform::TickCount();
+    m_phase = Phase::Copying;
     SetUpRecords();
-    CopyFolder(std::wstring());
-    FinishRun();
-    m_host->OnRunEnded(m_driveIndex);
-    m_workerEnded = true;
+    TreeCopyInput input{m_source, m_destination, m_destinationBelowSource,
+                        &m_stop,  std::nullopt,  m_records ? &*m_records : nullptr};
+    platform::VolumeIdentity volume;
+    if (platform::GetVolumeIdentity(DriveRoot(m_driveIndex), volume))
+        input.volume = volume;
+    const TreeCopyResult result = CTreeCopy(std::move(input), *this).Run();
+    m_doneBytes = result.doneBytes;
+    m_errorCount += result.errorCount;
+    m_copiedCount = result.filesCopied;
+    m_skippedCount = result.filesSkipped;
+    FinishRun(options, result.volumeChanged);
+}
+
+// On the worker: a "Copy to" on a dead share or a failing card may take the system a long time to
+// answer, and so may the label of the arriving volume.
+bool CDriveJob::PrepareDestination(const RunOptions& options) {
+    NamingEnvironment& naming = options.naming ? *options.naming : SystemNamingEnvironment();
+    m_destination = MakeDestinationFolder(options.copyTo, options.folderNaming, m_driveIndex, naming);
+    if (m_destination.empty()) {
+        // An empty destination would put the copy at the root of the current drive.
+        Log(LogBasic, L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
+        return false;
+    }
+    m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
+    return true;
 }
 
 // The space in use on the volume is the whole basis of the progress fraction: there is no
@@ -128,14 +184,16 @@ void CDriveJob::MeasureTotal() {
     m_sizeText = FormatSize(m_totalBytes);
 }
 
-void CDriveJob::FinishRun() {
+void CDriveJob::FinishRun(const RunOptions& options, bool volumeChanged) {
     ProgressReport report;
     report.driveIndex = m_driveIndex;
-    FinishRecords(StopRequested());
+    FinishRecords(StopRequested() || volumeChanged);
     m_records.reset();
     report.errorCount = m_errorCount;
-    if (StopRequested()) {
-        Log(LogBasic, L"Stopped.");
+    // A changed volume has said why the run stopped; it is not this run's volume to eject.
+    if (StopRequested() || volumeChanged) {
+        if (!volumeChanged)
+            Log(LogBasic, L"Stopped.");
         report.fraction = -1.0f;
         m_host->ShowProgress(report);
         return;
@@ -143,18 +201,18 @@ void CDriveJob::FinishRun() {
     Log(LogBasic, FinishedText(m_errorCount, m_options.copying.m_verify != 0, m_copiedCount));
     report.fraction = 1.0f;
     m_host->ShowProgress(report);
-    m_host->RunCompletionActions(m_driveIndex);
+    m_phase = Phase::Completing;
+    m_host->RunCompletionActions(CompletionRequest{m_driveIndex, options.completion, m_errorCount});
 }
 
 void CDriveJob::SetUpRecords() {
     m_copiedCount = 0;
     m_skippedCount = 0;
-    m_madeFolders.clear();
     m_records.reset();
     if (m_options.copying == CopyingOptions{})
         return;
     const std::wstring root = DriveRoot(m_driveIndex);
-    RunPlace place{m_source, m_destination, m_options.intoCopyTo, {}, {}, platform::GetLocalTime()};
+    RunPlace place{m_source, m_destination, m_options.IntoCopyTo(), {}, {}, platform::GetLocalTime()};
     platform::VolumeLabel(root, place.label);
     uint32_t serial = 0;
     if (platform::VolumeSerial(root, serial))
@@ -170,7 +228,7 @@ void CDriveJob::FinishRecords(bool stopped) {
         return;
     bool folderRemoved = false;
     if (m_records->SkipsFiles() && !stopped && m_copiedCount == 0 && m_errorCount == 0) {
-        if (!m_options.intoCopyTo)
+        if (!m_options.IntoCopyTo())
             folderRemoved = platform::RemoveEmptyFolder(m_destination) == platform::kSuccess;
         Log(LogBasic, L"Nothing new on " + m_source + L": " +
                           CountText(m_skippedCount, L"file was", L"files were") + L" copied before.");
@@ -180,11 +238,30 @@ void CDriveJob::FinishRecords(bool stopped) {
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {
+    const std::wstring line = VisibleLogText(text);
     {
         LockedObject<LogHistory>::Scope history(m_log);
-        history->emplace_back(platform::TickCount(), text);
+        history->emplace_back(platform::TickCount(), line);
+        if (history->size() > kHistoryLines)
+            history->pop_front();
     }
-    m_host->ShowLogLine(m_driveIndex, level, text);
+    m_host->ShowLogLine(m_driveIndex, level, line);
+}
+
+void CDriveJob::LogError(const std::wstring& text) {
+    ++m_errorCount;
+    Log(LogBasic, text);
+}
+
+void CDriveJob::Progress(uint64_t doneBytes) {
+    m_progress = ProgressFraction(doneBytes, m_totalBytes);
+    ProgressReport report;
+    report.driveIndex = m_driveIndex;
+    report.sizeText = m_sizeText;
+    report.fraction = m_progress;
+    // Unsigned 32-bit arithmetic: a wrap of the tick counter still gives the right difference.
+    report.elapsed = platform::TickCount() - m_startTick;
+    m_host->ShowProgress(report);
 }
 
 void CDriveJob::ClearLog() {

@@ -2,51 +2,59 @@
 // The copy job of one drive letter: its worker thread, stop request, byte counters and log history.
 // A run copies the drive's whole tree into a new destination folder and reports through IJobHost.
 //
-// Threads: Attach, Detach, Stop, OnWorkerEnded, StopAndJoin, ClearLog and the thread queries are
-// called on the user-interface thread; Run and the walk run on the job's worker; Log on either.
+// Threads: Attach, Detach, Stop, Close, JoinIfEnded, ClearLog and the queries are called on the
+// user-interface thread; the runs, their destination folder and the tree copy run on the job's worker
+// (which takes a run that waits for it once its current run ends); Log on either.
 #include "copy/JobHost.h"
+#include "copy/RunOptions.h"
 #include "copy/RunRecords.h"
+#include "copy/TreeCopy.h"
 #include "log/LockedObject.h"
 #include "log/LogLevel.h"
 
 #include <atomic>
 #include <cstdint>
-#include <list>
+#include <deque>
+#include <mutex>
 #include <optional>
-#include <unordered_set>
 #include <string>
 #include <thread>
 #include <utility>
 
-class CDriveJob {
+class CDriveJob : private ITreeCopySink {
 public:
-    using LogHistory = std::list<std::pair<uint32_t, std::wstring>>;
+    // The newest lines only: a program that lives in the tray for months must not grow with every
+    // file it ever copied. As many as the log box shows.
+    static constexpr size_t kHistoryLines = 5000;
+    using LogHistory = std::deque<std::pair<uint32_t, std::wstring>>;
 
     CDriveJob(int32_t driveIndex, IJobHost* host);
-    // Stops and joins a running worker.
-    ~CDriveJob();
+    // Closes the job and joins its worker.
+    ~CDriveJob() override;
     CDriveJob(const CDriveJob&) = delete;
     CDriveJob& operator=(const CDriveJob&) = delete;
 
-    // A volume arrived: logs "drive attached" and asks any run in progress to stop. A new run starts
-    // at once when no worker exists, else when the host hands the old worker's end to OnWorkerEnded.
-    void Attach();
+    // A volume arrived: logs "drive attached" and asks any run in progress to stop. A new run with
+    // these options starts at once when no worker exists, else on the worker as soon as the old run
+    // has ended. A closed job only logs the arrival.
+    void Attach(RunOptions options);
     // The volume went away: logs "drive detached"; a run in progress goes on.
     void Detach();
-    // Sets the stop request; never waits.
+    // Sets the stop request and drops a run that waits for the current one; never waits.
     void Stop();
-    // The host's answer to IJobHost::OnRunEnded, on the user-interface thread: releases the ended
-    // worker and starts the run that an Attach during it asked for.
-    void OnWorkerEnded();
-    // A worker exists that OnWorkerEnded has not released yet.
+    // Quitting or the session ending: stops like Stop, and no run starts any more.
+    void Close();
+    // A worker exists that has not made its last act yet.
     bool IsRunning() const;
-    // The worker has made its last act (or none exists), so a join will not wait.
-    bool WorkerHasEnded() const;
-    // For quitting: drops a waiting run, stops and joins the worker.
-    void StopAndJoin();
+    // A worker is copying: stopping it now could leave a file half written. A worker that is still
+    // making its destination folder or is held by its completion actions does not count.
+    bool IsCopying() const;
+    // Joins a worker that has made its last act; false (and no wait) while one is still going.
+    bool JoinIfEnded();
 
     // Appends (tick, text) to the history, then hands the line to the host.
-    void Log(LogLevel level, const std::wstring& text);
+    // Control characters are shown as "?", so each line stays one line.
+    void Log(LogLevel level, const std::wstring& text) override;
     void ClearLog();
     // A copy of the history, oldest line first.
     LogHistory History() const;
@@ -56,7 +64,7 @@ public:
     const std::wstring& Source() const { return m_source; }
     bool StopRequested() const { return m_stop.load() != 0; }
 
-    // The figures of the last run. Read them while no worker runs (after OnWorkerEnded or a join).
+    // The figures of the last run. Read them while no worker runs (IsRunning false).
     const std::wstring& Destination() const { return m_destination; }
     const std::wstring& SizeText() const { return m_sizeText; }
     uint64_t TotalBytes() const { return m_totalBytes; }
@@ -64,32 +72,22 @@ public:
     uint32_t ErrorCount() const { return m_errorCount; }
 
 private:
-    void StartRun();
-    void Run();
-    void MeasureTotal();
-    void FinishRun();
+    // Where a worker is; written by the worker, read by the user-interface thread.
+    enum class Phase { Preparing, Copying, Completing };
 
-    // The walk (TreeWalk.cpp).
-    void CopyFolder(const std::wstring& rel);
-    // False when a stop request ended the listing early.
-    bool CopyFolderEntries(const std::wstring& rel, const std::wstring& source);
-    void CopyFolderAttributes(const std::wstring& source, const std::wstring& destination);
-    void CopyOneFile(const std::wstring& rel, const platform::FolderEntry& entry);
-    // Copies (and verifies) one file; true when the copy is in place.
-    bool CopyFileData(const std::wstring& source, const std::wstring& destination,
-                      platform::Sha256Digest& digest);
-    // "Copy only files not copied before" makes a folder only for a file that needs it.
-    bool MakesFoldersLazily() const { return m_records && m_records->SkipsFiles(); }
-    void MakeFolder(const std::wstring& rel);
-    void MakeFoldersFor(const std::wstring& fileRel);
+    void StartWorker(RunOptions options);
+    void Work(RunOptions options);
+    // The next run that waits, taken under the state lock; false when the worker ends.
+    bool TakeWaitingRun(RunOptions& options);
+    void Run(const RunOptions& options);
+    bool PrepareDestination(const RunOptions& options);
+    void MeasureTotal();
+    void FinishRun(const RunOptions& options, bool volumeChanged);
+    // The tree copy's progress, as a report to the host.
+    void Progress(uint64_t doneBytes) override;
     void SetUpRecords();
     void FinishRecords(bool stopped);
-    bool IsOwnDestination(const std::wstring& rel) const;
     void LogError(const std::wstring& text);
-
-    // Progress (TreeWalk.cpp): the file copy's routine and the report it makes.
-    static bool OnCopyProgress(uint64_t totalBytes, uint64_t transferredBytes, void* context);
-    void ReportProgress();
 
     const int32_t m_driveIndex;
     std::wstring m_destination;
@@ -100,21 +98,23 @@ private:
     std::wstring m_sizeText;
     uint64_t m_totalBytes = 0;
     uint64_t m_doneBytes = 0;
-    uint64_t m_fileDone = 0;
-    uint64_t m_fileTotal = 0;
     uint32_t m_startTick = 0;
     uint32_t m_errorCount = 0;
     RunOptions m_options;
     std::optional<RunRecords> m_records;
     uint64_t m_copiedCount = 0;
     uint64_t m_skippedCount = 0;
-    std::unordered_set<std::wstring> m_madeFolders; // relative paths, when made lazily
     mutable LockedObject<LogHistory> m_log;
     IJobHost* const m_host;
     std::thread m_thread;
     // Nonzero: stop. The file copy polls it as its cancel flag, so it stays a plain 32-bit value.
     std::atomic<int32_t> m_stop{0};
-    std::atomic<bool> m_workerEnded{true};
-    bool m_runWanted = false;
+    std::atomic<Phase> m_phase{Phase::Preparing};
     float m_progress = 0.0f;
+
+    // The life cycle, shared by the user-interface thread and the worker.
+    mutable std::mutex m_stateLock;
+    bool m_workerActive = false;            // a worker exists and has not made its last act
+    bool m_closed = false;                  // no run starts any more
+    std::optional<RunOptions> m_waitingRun; // an arrival during a run: started when it ends
 };

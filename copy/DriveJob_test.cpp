@@ -63,8 +63,9 @@ protected:
         platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD");
         platform::posix::MapDrive(L'F', m_card.Path(), platform::kDriveRemovable, L"CARD");
         platform::posix::MapDrive(L'D', m_disk.Path(), platform::kDriveFixed);
-        m_host.makeDestination = [](int32_t) { return MakeNumberedFolder(false, L"D:\\"); };
     }
+    // What the dialog hands a job at an arrival: a new numbered folder below D:.
+    static RunOptions Run() { return copytest::NumberedRunIn(L"D:\\"); }
     void TearDown() override { platform::posix::UnmapAllDrives(); }
 
     void HoldRuns(RunHolder& holder) {
@@ -80,18 +81,17 @@ TEST_F(DriveJobThreaded, AnArrivalDuringARunStopsItBeforeTheNewRun) {
     CDriveJob job(kDriveE, &m_host);
     RunHolder holder(1);
     HoldRuns(holder);
-    job.Attach();
+    job.Attach(Run());
     ASSERT_TRUE(holder.WaitHeld(1));
     EXPECT_EQ(job.Destination(), L"D:\\000");
 
     // The second arrival does not wait for the first run.
-    job.Attach();
+    job.Attach(Run());
     EXPECT_TRUE(job.IsRunning());
     EXPECT_TRUE(job.StopRequested());
     holder.Release();
-    ASSERT_TRUE(m_host.WaitForRunEnd(job)); // the old run ends; the new one starts
-    EXPECT_TRUE(job.IsRunning());
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    ASSERT_TRUE(m_host.WaitForRunEnd()); // the old run ends; the new one starts on the same worker
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_FALSE(job.IsRunning());
 
     EXPECT_EQ(m_host.Texts(LogBasic),
@@ -111,15 +111,14 @@ TEST_F(DriveJobThreaded, StopEndsTwoRunsAtOnce) {
     CDriveJob jobF(kDriveF, &m_host);
     RunHolder holder(2);
     HoldRuns(holder);
-    jobE.Attach();
-    jobF.Attach();
+    jobE.Attach(Run());
+    jobF.Attach(Run());
     ASSERT_TRUE(holder.WaitHeld(2));
     jobE.Stop();
     jobF.Stop();
     holder.Release();
-    auto jobOf = [&](int32_t driveIndex) -> CDriveJob& { return driveIndex == kDriveE ? jobE : jobF; };
-    ASSERT_TRUE(m_host.WaitForRunEnd(jobOf));
-    ASSERT_TRUE(m_host.WaitForRunEnd(jobOf));
+    ASSERT_TRUE(m_host.WaitForRunEnd());
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_EQ(HistoryTexts(jobE), (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
     EXPECT_EQ(HistoryTexts(jobF), (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
     EXPECT_TRUE(m_host.Completions().empty());
@@ -131,18 +130,17 @@ TEST_F(DriveJobThreaded, AStopWhileIdleIsClearedByTheNextArrival) {
     job.Stop();
     EXPECT_FALSE(job.IsRunning());
     EXPECT_TRUE(m_host.Lines().empty());
-    job.Attach();
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    job.Attach(Run());
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_EQ(m_host.Texts(LogBasic).back(), L"Finished.");
     EXPECT_EQ(m_disk.ReadFile("000/photo.jpg"), "picture");
 }
 
 TEST_F(DriveJobThreaded, NoDestinationStartsNoRun) {
     CDriveJob job(kDriveE, &m_host);
-    m_host.makeDestination = [](int32_t) { return std::wstring(); };
-    job.Attach();
+    job.Attach(copytest::NumberedRunIn(L""));
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_FALSE(job.IsRunning());
-    EXPECT_TRUE(job.WorkerHasEnded());
     EXPECT_EQ(m_host.Texts(),
               (std::vector<std::wstring>{
                   L"drive attached",
@@ -150,9 +148,8 @@ TEST_F(DriveJobThreaded, NoDestinationStartsNoRun) {
               }));
     EXPECT_TRUE(m_host.Reports().empty());
     // The next arrival with a destination copies.
-    m_host.makeDestination = [](int32_t) { return MakeNumberedFolder(false, L"D:\\"); };
-    job.Attach();
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    job.Attach(Run());
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_EQ(m_host.Texts(LogBasic).back(), L"Finished.");
 }
 
@@ -160,12 +157,12 @@ TEST_F(DriveJobThreaded, ARemovalDuringARunOnlyLogs) {
     CDriveJob job(kDriveE, &m_host);
     RunHolder holder(1);
     HoldRuns(holder);
-    job.Attach();
+    job.Attach(Run());
     ASSERT_TRUE(holder.WaitHeld(1));
     job.Detach();
     EXPECT_FALSE(job.StopRequested());
     holder.Release();
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_EQ(m_host.Texts(LogBasic),
               (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive detached", L"Finished."}));
     EXPECT_EQ(m_host.Completions().size(), 1u);
@@ -175,12 +172,12 @@ TEST_F(DriveJobThreaded, ClearEmptiesTheHistoryWhileARunGoesOn) {
     CDriveJob job(kDriveE, &m_host);
     RunHolder holder(1);
     HoldRuns(holder);
-    job.Attach();
+    job.Attach(Run());
     ASSERT_TRUE(holder.WaitHeld(1));
     job.ClearLog();
     EXPECT_TRUE(job.History().empty());
     holder.Release();
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     const CDriveJob::LogHistory history = job.History();
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history.front().second, L"E:\\photo.jpg");
@@ -190,39 +187,73 @@ TEST_F(DriveJobThreaded, ClearEmptiesTheHistoryWhileARunGoesOn) {
     EXPECT_EQ(m_host.Lines().size(), 4u);
 }
 
-TEST_F(DriveJobThreaded, TheWorkerHasEndedBeforeItsEndIsHandedBack) {
+TEST_F(DriveJobThreaded, StopDropsARunThatWaitsForTheRunBeforeIt) {
     CDriveJob job(kDriveE, &m_host);
-    EXPECT_TRUE(job.WorkerHasEnded());
     RunHolder holder(1);
     HoldRuns(holder);
-    job.Attach();
+    job.Attach(Run());
     ASSERT_TRUE(holder.WaitHeld(1));
-    EXPECT_FALSE(job.WorkerHasEnded());
+    job.Attach(Run()); // the card is put in again while its first copy runs
+    job.Stop();
     holder.Release();
-    // What the dialog does on quit: pump until the worker made its last act, then join.
-    for (int i = 0; i < 6000 && !job.WorkerHasEnded(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(job.WorkerHasEnded());
-    EXPECT_TRUE(job.IsRunning()); // not released until its end is handed back
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_FALSE(job.IsRunning());
+    EXPECT_EQ(m_host.Texts(LogBasic),
+              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached", L"Stopped."}));
+    EXPECT_FALSE(m_disk.Exists("001"));
+    // A later arrival copies again.
+    job.Attach(Run());
+    ASSERT_TRUE(m_host.WaitForRunEnd());
+    EXPECT_EQ(m_disk.ReadFile("001/photo.jpg"), "picture");
+}
+
+// A "Copy to" whose folder takes long to make (a dead share) holds only its own worker: the
+// arrival returns at once, another drive copies meanwhile, and the job does not count as copying,
+// so quitting does not wait for it.
+TEST_F(DriveJobThreaded, ADestinationThatBlocksHoldsOnlyItsOwnWorker) {
+    class BlockingNaming : public NamingEnvironment {
+    public:
+        platform::ErrorCode CreateFolder(const std::wstring& path) override {
+            entered.Open();
+            release.WaitOpen();
+            return NamingEnvironment::CreateFolder(path);
+        }
+        Gate entered;
+        Gate release;
+    } blocking;
+    CDriveJob jobE(kDriveE, &m_host);
+    CDriveJob jobF(kDriveF, &m_host);
+    jobE.Attach(copytest::NumberedRunIn(L"D:\\", &blocking));
+    ASSERT_TRUE(blocking.entered.WaitOpen());
+    EXPECT_TRUE(jobE.IsRunning());
+    EXPECT_FALSE(jobE.IsCopying());
+    jobF.Attach(Run());
+    ASSERT_TRUE(m_host.WaitForRunEnd());
+    EXPECT_EQ(HistoryTexts(jobF).back(), L"Finished.");
+    EXPECT_EQ(HistoryTexts(jobE), std::vector<std::wstring>{L"drive attached"});
+    blocking.release.Open();
+    ASSERT_TRUE(m_host.WaitForRunEnd());
+    EXPECT_EQ(HistoryTexts(jobE).back(), L"Finished.");
+    EXPECT_EQ(m_disk.ReadFile("000/photo.jpg"), "picture");
+    EXPECT_EQ(m_disk.ReadFile("001/photo.jpg"), "picture");
 }
 
 TEST_F(DriveJobThreaded, QuittingDropsARunThatWasWaiting) {
     CDriveJob job(kDriveE, &m_host);
     RunHolder holder(1);
     HoldRuns(holder);
-    job.Attach();
+    job.Attach(Run());
     ASSERT_TRUE(holder.WaitHeld(1));
-    job.Attach(); // a run is now wanted after this one
+    job.Attach(Run()); // a run now waits for this one
+    job.Close();
+    job.Attach(Run()); // an arrival after quitting began is only logged
     holder.Release();
-    job.StopAndJoin();
+    ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_FALSE(job.IsRunning());
-    // The end the worker reported arrives after the join: it starts nothing.
-    ASSERT_TRUE(m_host.WaitForRunEnd(job));
-    EXPECT_FALSE(job.IsRunning());
+    EXPECT_TRUE(job.JoinIfEnded());
     EXPECT_EQ(m_host.Texts(LogBasic),
-              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached", L"Stopped."}));
+              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached",
+                                         L"drive attached", L"Stopped."}));
     EXPECT_FALSE(m_disk.Exists("001"));
 }
 
@@ -236,7 +267,7 @@ TEST_F(DriveJobThreaded, DestroyingARunningJobStopsAndJoinsIt) {
         for (int i = 0; i < 6000 && !jobPointer->StopRequested(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
-    job->Attach();
+    job->Attach(Run());
     job.reset();
     EXPECT_EQ(m_host.Texts(LogBasic),
               (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
@@ -266,6 +297,18 @@ TEST(DriveJob, LogKeepsTickAndTextInOrder) {
     EXPECT_EQ(lines[1].driveIndex, kDriveE);
     job.ClearLog();
     EXPECT_TRUE(job.History().empty());
+}
+
+TEST(DriveJob, TheHistoryKeepsOnlyTheNewestLines) {
+    RecordingHost host;
+    CDriveJob job(kDriveE, &host);
+    for (size_t i = 0; i < CDriveJob::kHistoryLines + 10; ++i)
+        job.Log(LogFiles, std::to_wstring(i));
+    const CDriveJob::LogHistory history = job.History();
+    ASSERT_EQ(history.size(), CDriveJob::kHistoryLines);
+    EXPECT_EQ(history.front().second, L"10");
+    EXPECT_EQ(history.back().second, std::to_wstring(CDriveJob::kHistoryLines + 9));
+    EXPECT_EQ(host.Lines().size(), CDriveJob::kHistoryLines + 10); // the host still saw every line
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// What a copy job needs from the program around it (the main dialog in harvex.exe, a console sink
+// Where a copy job reports to (the main dialog in harvex.exe, a console sink
 // in the benchmarks, a recorder in the tests).
 #include "log/LogLevel.h"
 #include "settings/CompletionOptions.h"
@@ -15,10 +15,11 @@ struct ProgressReport {
     uint32_t errorCount = 0; // files and folders that failed in this run (final reports only)
 };
 
-// How a run copies, fixed when it starts.
-struct RunOptions {
-    CopyingOptions copying;
-    bool intoCopyTo = false; // no folder name rule: the destination is "Copy to" itself
+// What a finished run asks of the completion actions.
+struct CompletionRequest {
+    int32_t driveIndex = 0;
+    CompletionOptions options;
+    uint32_t errorCount = 0; // files and folders that could not be copied
 };
 
 class IJobHost {
@@ -30,17 +31,11 @@ public:
     virtual void ShowLogLine(int32_t driveIndex, LogLevel level, const std::wstring& text) = 0;
     virtual void ShowProgress(const ProgressReport& report) = 0;
 
-    // A new, empty destination folder for a run of this drive, or an empty text when none can be
-    // had. Called on the user-interface thread, inside Attach.
-    virtual std::wstring MakeDestinationFolder(int32_t driveIndex) = 0;
-    // The options of a run, asked for right after its destination was made.
-    virtual RunOptions RunOptionsFor(int32_t driveIndex) = 0;
-
     // Eject, beep and pop-up after a run that finished (not one that was stopped). Called on the
     // worker thread after the final report; the run counts as going on until it returns.
-    virtual void RunCompletionActions(int32_t driveIndex) = 0;
+    virtual void RunCompletionActions(const CompletionRequest& request) = 0;
 
-    // The worker's very last act. The host hands it to the user-interface thread, which then calls
-    // CDriveJob::OnWorkerEnded so the job can release the thread and start a run that is waiting.
+    // A run has ended (after its final report and completion actions). When no other run of the
+    // drive waits, this is the worker's last act.
     virtual void OnRunEnded(int32_t driveIndex) = 0;
 };

@@ -129,7 +129,13 @@ CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveTy
     return plan;
 }
 
-std::wstring CompletionPopupText(int32_t driveIndex) {
+std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount) {
     const wchar_t letter = static_cast<wchar_t>(L'A' + driveIndex);
-    return std::wstring(L"Copying finished for drive \\\\.\\") + letter + L':';
+    std::wstring text = std::wstring(L"Copying finished for drive \\\\.\\") + letter + L':';
+    // A run with failures must not read like a clean one.
+    if (errorCount == 1)
+        text += L"\n1 file or folder could not be copied.";
+    else if (errorCount > 1)
+        text += platform::Format(L"\n%u files or folders could not be copied.", errorCount);
+    return text;
 }

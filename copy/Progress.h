@@ -45,5 +45,6 @@ struct CompletionPlan {
 // driveType is the platform's type of the drive's root; 7 and above count as 0 (unknown).
 CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveType);
 
-// "Copying finished for drive \\.\E:"
-std::wstring CompletionPopupText(int32_t driveIndex);
+// "Copying finished for drive \\.\E:", and for a run with errors a second line: "3 files or folders
+// could not be copied."
+std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount);

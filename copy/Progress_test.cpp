@@ -175,10 +175,13 @@ TEST(PlanCompletion, BeepGoesToSpeakerOrSoundCard) {
     EXPECT_EQ(Plan(false, false, false, true, 3), (CompletionPlan{false, false, false, true}));
 }
 
-TEST(CompletionPopupText, NamesTheDevicePath) {
-    EXPECT_EQ(CompletionPopupText(4), L"Copying finished for drive \\\\.\\E:");
-    EXPECT_EQ(CompletionPopupText(0), L"Copying finished for drive \\\\.\\A:");
-    EXPECT_EQ(CompletionPopupText(25), L"Copying finished for drive \\\\.\\Z:");
+TEST(CompletionPopupText, NamesTheDevicePathAndWhatFailed) {
+    EXPECT_EQ(CompletionPopupText(4, 0), L"Copying finished for drive \\\\.\\E:");
+    EXPECT_EQ(CompletionPopupText(0, 0), L"Copying finished for drive \\\\.\\A:");
+    EXPECT_EQ(CompletionPopupText(25, 1),
+              L"Copying finished for drive \\\\.\\Z:\n1 file or folder could not be copied.");
+    EXPECT_EQ(CompletionPopupText(4, 12),
+              L"Copying finished for drive \\\\.\\E:\n12 files or folders could not be copied.");
 }
 
 } // namespace

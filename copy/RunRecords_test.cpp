@@ -24,7 +24,6 @@ protected:
         platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD");
         platform::posix::SetDriveSerial(L'E', 0x1234ABCD);
         platform::posix::MapDrive(L'D', m_disk.Path(), platform::kDriveFixed);
-        m_host.makeDestination = [](int32_t) { return MakeNumberedFolder(false, L"D:\\"); };
         m_card.MakeFolder("DCIM");
         m_card.MakeFolder("DCIM/100");
         m_card.MakeFolder("MISC");
@@ -36,10 +35,11 @@ protected:
 
     // One run of E: from Attach to the end; the lines it logged.
     std::vector<std::wstring> RunCopy(int32_t verify, int32_t onlyNew) {
-        m_host.runOptions.copying = {verify, onlyNew};
+        RunOptions options = copytest::NumberedRunIn(L"D:\\");
+        options.copying = {verify, onlyNew};
         const size_t before = m_host.Lines().size();
-        m_job.Attach();
-        EXPECT_TRUE(m_host.WaitForRunEnd(m_job));
+        m_job.Attach(options);
+        EXPECT_TRUE(m_host.WaitForRunEnd());
         std::vector<std::wstring> texts = m_host.Texts();
         return std::vector<std::wstring>(texts.begin() + static_cast<std::ptrdiff_t>(before), texts.end());
     }

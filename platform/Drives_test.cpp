@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/statvfs.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -50,13 +52,21 @@ TEST_F(DriveMapTest, DriveTypeOfMappedAndUnmappedLetters) {
     EXPECT_EQ(DriveType(L"E:\\"), kDriveNoRootDir);
 }
 
-TEST_F(DriveMapTest, RemappingALetterReplacesItsTypeAndLabel) {
+TEST_F(DriveMapTest, RemappingALetterReplacesItsTypeLabelAndSerial) {
     posix::MapDrive(L'F', "/tmp", kDriveRemovable, L"ONE");
+    posix::SetDriveSerial(L'F', 7);
+    VolumeIdentity identity;
+    ASSERT_TRUE(GetVolumeIdentity(L"F:\\", identity));
+    EXPECT_EQ(identity, (VolumeIdentity{7, L"ONE"}));
     posix::MapDrive(L'F', "/tmp", kDriveFixed, L"TWO");
+    posix::SetDriveSerial(L'F', 8);
     std::wstring label;
     ASSERT_TRUE(VolumeLabel(L"F:\\", label));
     EXPECT_EQ(label, L"TWO");
+    ASSERT_TRUE(GetVolumeIdentity(L"F:\\", identity));
+    EXPECT_EQ(identity, (VolumeIdentity{8, L"TWO"}));
     EXPECT_EQ(DriveType(L"F:\\"), kDriveFixed);
+    EXPECT_FALSE(GetVolumeIdentity(L"G:\\", identity));
 }
 
 TEST_F(DriveMapTest, LabelQueryFailsForUnmappedLetterAndMissingFolder) {
@@ -73,6 +83,12 @@ TEST_F(DriveMapTest, DiskSpaceComesFromTheMappedFolder) {
     ASSERT_TRUE(DiskSpace(L"D:\\", total, free));
     EXPECT_GT(total, 0u);
     EXPECT_LE(free, total);
+    // The free figure is all free space, blocks reserved for the superuser included, so that
+    // total - free is the space in use (other writers may move it a little meanwhile).
+    struct statvfs info {};
+    ASSERT_EQ(::statvfs("/tmp", &info), 0);
+    const double allFree = static_cast<double>(info.f_bfree) * static_cast<double>(info.f_frsize);
+    EXPECT_NEAR(static_cast<double>(free), allFree, 256.0 * 1024 * 1024);
     EXPECT_FALSE(DiskSpace(L"H:\\", total, free));
     posix::MapDrive(L'H', "/nonexistent/harvex/folder", kDriveFixed);
     EXPECT_FALSE(DiskSpace(L"H:\\", total, free));

@@ -9,7 +9,8 @@ Volumes:
     "[eio]" in a file name      reads past the first 64 KiB fail with EIO (a bad sector);
     "[eacces]" in a file name   opening fails with EACCES;
     "[nolist]" in a folder name listing fails with EACCES;
-    "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run).
+    "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run);
+    "[hang]" in a folder name   each look-up of it waits 8 s (a dead network share).
 - Destinations: a small tmpfs (mount -t tmpfs -o size=...), a read-only bind mount, chattr +i.
 
 Everything mounted or started goes on a Cleanup stack that is emptied after each test, even when
@@ -33,12 +34,16 @@ SYSTEM_PYTHON = "/usr/bin/python3"
 
 FAILURE_PREFIXES = (
     "CopyFileEx failed for ",
+    "MoveFileEx failed for ",
+    "Not copied: ",
     "FindFirstFile failed for ",
     "FindNextFile failed for ",
     "CreateDirectory failed for ",
     "GetFileAttributesEx failed for ",
 )
 IGNORED_NAMES = (".windows-label", ".windows-serial")
+# What a file carries while it is written; such a file is never taken for a copy.
+TEMPORARY_SUFFIX = ".harvex-partial"
 
 
 # --- the FUSE program ----------------------------------------------------------------------
@@ -54,6 +59,8 @@ def serve_faultfs(backing, mountpoint):
             return os.path.join(self.root, path.lstrip("/"))
 
         def getattr(self, path, fh=None):
+            if "[hang]" in path:
+                time.sleep(8)
             st = os.lstat(self._path(path))
             return {key: getattr(st, key) for key in (
                 "st_atime", "st_ctime", "st_gid", "st_mode", "st_mtime", "st_nlink", "st_size", "st_uid")}
@@ -295,7 +302,7 @@ def source_listing(root):
 
 def run_lines(lines, letter, nth_run=-1):
     """The lines of one run of a letter: from its "Copying..." to its end line ("Finished...",
-    "Stopped."), prefix removed."""
+    "Stopped.", "Stopped: the volume in X: was changed."), prefix removed."""
     prefix = f"[{letter}]: "
     own = [line[len(prefix):] for line in lines if line.startswith(prefix)]
     starts = [i for i, text in enumerate(own) if text == "Copying..."]
@@ -303,13 +310,19 @@ def run_lines(lines, letter, nth_run=-1):
         return []
     start = starts[nth_run]
     for end in range(start, len(own)):
-        if own[end].startswith("Finished") or own[end] == "Stopped.":
+        if is_run_end(own[end]):
             return own[start:end + 1]
     return own[start:]
 
 
+def is_run_end(text):
+    return text.startswith("Finished") or text == "Stopped." or text.startswith("Stopped: the volume")
+
+
 def _failure_subject(text, prefix):
     rest = text[len(prefix):]
+    if rest.endswith(" is a link."):
+        return rest[:-len(" is a link.")], "a link"
     cut = rest.find(": ", 3)  # past "Q:\"; no name holds a colon
     return (rest[:cut], rest[cut + 2:]) if cut >= 0 else (rest, "")
 
@@ -323,6 +336,7 @@ class Audit:
         self.unreported = []        # missing or different without a report: lost silently
         self.corrupt = []           # present but not the source's bytes: looks copied, is not
         self.extra = []
+        self.temporary = []         # unfinished files left under their temporary name, reported
         self.lost_readable = []     # readable at the source, not identical at the destination
         self.failures = {}          # relative path -> reason, from the log
         self.failed_folders = set()
@@ -340,7 +354,7 @@ class Audit:
                 else:
                     rel = path
                 rel = rel.replace("\\", "/").strip("/")
-                if prefix.startswith("CopyFileEx"):
+                if prefix.startswith(("CopyFileEx", "MoveFileEx", "Not copied")):
                     self.failures[rel] = reason
                 elif not prefix.startswith("GetFileAttributesEx"):
                     self.failed_folders.add(rel)
@@ -363,6 +377,10 @@ class Audit:
             if want[0] == "file" and rel not in unreadable:
                 self.lost_readable.append(rel)
         for rel in sorted(have.keys() - source.keys()):
+            # A file the program could not remove after a failure: named as unfinished, no copy.
+            if rel.endswith(TEMPORARY_SUFFIX) and rel[:-len(TEMPORARY_SUFFIX)] in self.failures:
+                self.temporary.append(rel)
+                continue
             self.extra.append(rel)
 
     def _in_failed_folder(self, rel):

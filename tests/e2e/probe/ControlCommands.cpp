@@ -96,6 +96,22 @@ Status SendCommand(Context& context, const Args& args, JsonObject& out) {
     return Status::Ok();
 }
 
+Status SendAnyMessage(Context& context, const Args& args, JsonObject& out) {
+    const auto message = args.Number(0);
+    if (!message)
+        return Status::Fail(L"send-message MSG [WPARAM] [LPARAM]");
+    HWND window = nullptr;
+    if (Status status = ResolveTarget(context, window); !status.ok)
+        return status;
+    const auto result =
+        SendTimed(context, window, static_cast<UINT>(*message), static_cast<WPARAM>(args.NumberOr(1, 0)),
+                  static_cast<LPARAM>(args.NumberOr(2, 0)));
+    out.Bool("returned", result.has_value());
+    if (result)
+        out.Int("result", *result);
+    return Status::Ok();
+}
+
 Status GetText(Context& context, const Args& args, JsonObject& out) {
     HWND control = nullptr;
     if (Status status = NeedControl(context, args, control, L"gettext ID"); !status.ok)
@@ -271,6 +287,7 @@ void AddControlCommands(std::vector<Command>& commands) {
             {"post-click", "ID: BM_CLICK, posted", PostClick},
             {"command", "ID [CODE]: post WM_COMMAND to the target", PostCommand},
             {"send-command", "ID [CODE]: send WM_COMMAND to the target", SendCommand},
+            {"send-message", "MSG [WPARAM] [LPARAM]: send any message to the target", SendAnyMessage},
             {"gettext", "ID: WM_GETTEXT (ID 0: the target itself)", GetText},
             {"settext", "ID TEXT: WM_SETTEXT", SetText},
             {"wait-text", "ID equals|not-equals|contains|not-contains|startswith|endswith TEXT [MS]",
