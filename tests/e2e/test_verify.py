@@ -1,6 +1,5 @@
 """Verified copies with their checksum list, and copying only what is new on a card that comes back."""
 
-import os
 import subprocess
 import time
 import unittest
@@ -79,9 +78,6 @@ class VerifyAndOnlyNew(HarvexTestCase):
             lines = [line for line in app.text(1019).split("\r\n") if line][lines_before:]
         return [line for line in lines if line.startswith("[Verify]: ")]
 
-    @unittest.skipUnless(os.environ.get("E2E_FILE_DIALOG"),
-                         "under load harvex.exe sometimes ends with Wine's Program Error right after the "
-                         "open dialog closes (cause not found yet); E2E_FILE_DIALOG=1 runs it")
     def test_verify_a_copy_finds_a_changed_and_a_missing_file(self):
         app = self.start_with(Verify=1)
         card = self.card("S", "5eed0001", CARD)
