@@ -149,19 +149,24 @@ bool CameShort(const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA& source) 
 // reads need.
 constexpr DWORD kChunkBytes = 1u << 20;
 
-// Page-aligned memory (unbuffered reads need sector alignment), one buffer per thread.
-BYTE* ChunkBuffer() {
-    struct Buffer {
-        BYTE* bytes =
-            static_cast<BYTE*>(VirtualAlloc(nullptr, kChunkBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        ~Buffer() {
-            if (bytes != nullptr)
-                VirtualFree(bytes, 0, MEM_RELEASE);
-        }
-    };
-    thread_local Buffer buffer;
-    return buffer.bytes;
-}
+// Page-aligned memory (unbuffered reads need sector alignment) for one file's copy or hash. Owned
+// per call: a thread_local object with a destructor can bring down a MinGW program as its thread ends.
+class ChunkBuffer {
+public:
+    ChunkBuffer()
+        : m_bytes(static_cast<BYTE*>(
+              VirtualAlloc(nullptr, kChunkBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {}
+    ~ChunkBuffer() {
+        if (m_bytes != nullptr)
+            VirtualFree(m_bytes, 0, MEM_RELEASE);
+    }
+    ChunkBuffer(const ChunkBuffer&) = delete;
+    ChunkBuffer& operator=(const ChunkBuffer&) = delete;
+    BYTE* Get() const { return m_bytes; }
+
+private:
+    BYTE* m_bytes;
+};
 
 bool Report(CopyProgressFn progress, void* context, uint64_t total, uint64_t done) {
     return progress != nullptr && progress(total, done, context);
@@ -181,7 +186,8 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
 // The hashed copy's loop: every byte read is hashed and written.
 ErrorCode CopyDataHashed(HANDLE in, HANDLE out, uint64_t size, CopyProgressFn progress, void* context,
                          const std::atomic<int32_t>* cancel, Sha256& hash) {
-    BYTE* buffer = ChunkBuffer();
+    const ChunkBuffer chunk;
+    BYTE* buffer = chunk.Get();
     if (buffer == nullptr)
         return ERROR_NOT_ENOUGH_MEMORY;
     if (Report(progress, context, size, 0))
@@ -392,7 +398,8 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
         return LastError();
     LARGE_INTEGER size{};
     GetFileSizeEx(in.Get(), &size);
-    BYTE* buffer = ChunkBuffer();
+    const ChunkBuffer chunk;
+    BYTE* buffer = chunk.Get();
     Sha256 hash;
     if (buffer == nullptr || !hash.IsValid())
         return ERROR_NOT_ENOUGH_MEMORY;
