@@ -77,30 +77,11 @@ CMainDlg::~CMainDlg() = default;
 int CMainDlg::DoModal(HINSTANCE instance, const StartOptions& start) {
     m_instance = instance;
     m_start = start;
-    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), GetActiveWindow(), DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
+    INT_PTR result = RunModal(instance, IDD_MAIN, GetActiveWindow());
     if (result == -1)
         return -1;
     // Wine's modal loop gives 1 when WM_QUIT ends it; "Quit" always means exit code 0.
     return m_quitRequested ? 0 : static_cast<int>(result);
-}
-
-INT_PTR CALLBACK CMainDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CMainDlg*>(lParam);
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        self->m_hwnd = hwnd;
-        return self->HandleMessage(message, wParam, lParam);
-    }
-    auto* self = reinterpret_cast<CMainDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->HandleMessage(message, wParam, lParam);
-}
-
-INT_PTR CMainDlg::Result(LRESULT value) {
-    SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, value);
-    return TRUE;
 }
 
 INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
