@@ -510,7 +510,7 @@ void CMainDlg::OnOptions() {
 
 // Asks for a checksum list and checks it on the list check's worker; the dialog shows how it goes.
 void CMainDlg::OnVerifyCopy() {
-    if (m_listCheck.IsRunning()) {
+    if (!m_listCheck.WorkerHasEnded()) {
         MessageBoxW(m_hwnd, L"A copy is being verified. Stop it first, or wait until it has ended.",
                     L"Harvex", MB_OK | MB_ICONINFORMATION);
         return;

@@ -1,11 +1,10 @@
 #include "copy/DestinationNaming.h"
 
+#include "copy/FileNames.h"
 #include "drives/DriveTypes.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
-
-#include <string_view>
 
 namespace {
 
@@ -27,30 +26,6 @@ std::wstring SequenceText(bool fiveDigits, int64_t number) {
 std::wstring DateTimeText(const platform::LocalTime& t) {
     return platform::Format(L"%04d-%02d-%02d %02d-%02d-%02d.%03d", t.year, t.month, t.day, t.hour, t.minute,
                             t.second, t.milliseconds);
-}
-
-// Separators, the characters no Windows file name may hold, and control characters.
-bool IsUnsafeLabelCharacter(wchar_t c) {
-    return c < 0x20 || c == 0x7F || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
-}
-
-// CON, NUL, COM1 and the like name devices, alone and before an extension ("NUL.txt").
-bool IsDeviceName(const std::wstring& label) {
-    std::wstring stem = platform::AsciiUpper(label.substr(0, label.find(L'.')));
-    while (!stem.empty() && stem.back() == L' ')
-        stem.pop_back();
-    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
-        if (stem == device)
-            return true;
-    }
-    const bool numbered = stem.size() == 4 && stem[3] >= L'1' && stem[3] <= L'9';
-    return numbered && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0);
-}
-
-// Windows drops trailing dots and blanks from a name, so a label of nothing else names the
-// "Copy to" folder itself (or, for "..", its parent).
-bool IsDotsAndBlanks(const std::wstring& label) {
-    return label.find_first_not_of(L". ") == std::wstring::npos;
 }
 
 // "D:", "D:\..." or "\\server\...": a "Copy to" text that does not hang on the process's current
@@ -102,10 +77,12 @@ std::wstring FolderNameOfLabel(const std::wstring& label) {
     if (IsDotsAndBlanks(label) || IsDeviceName(label))
         return kNoName;
     for (wchar_t c : label) {
-        if (IsUnsafeLabelCharacter(c))
+        if (IsForbiddenNameCharacter(c) || c == 0x7F)
             return kNoName;
     }
-    return label;
+    // Windows would trim a trailing dot or blank when it makes the folder, and every path the run
+    // then forms inside the untrimmed name would fail.
+    return SafeName(label);
 }
 
 std::wstring MakeDateTimeFolder(const std::wstring& base, NamingEnvironment& env) {

@@ -35,7 +35,7 @@ std::wstring BasePath(const std::wstring& copyToText);
 // The label a folder may be named after: "[no name]" for an empty label and for one that would not
 // name a single folder inside "Copy to": a separator, a character that Windows forbids in names
 // (: * ? " < > |) or a control character in it, dots and blanks alone, or a device name (CON, NUL,
-// COM1 ...).
+// COM1 ...). A trailing dot or blank becomes "_" ("Fotos " names "Fotos_").
 std::wstring FolderNameOfLabel(const std::wstring& label);
 
 // base + "2024-03-07 14-05-09.042"; retries with a fresh clock reading while the name is taken.

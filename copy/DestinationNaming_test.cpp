@@ -60,7 +60,9 @@ TEST(BasePath, KeepsExactlyOneTrailingBackslash) {
 
 TEST(FolderNameOfLabel, UnsafeLabelsHaveNoName) {
     EXPECT_EQ(FolderNameOfLabel(L"CANON_DC"), L"CANON_DC");
-    EXPECT_EQ(FolderNameOfLabel(L"My Card."), L"My Card.");
+    // Windows would trim these when it makes the folder, and the run's paths would then name none.
+    EXPECT_EQ(FolderNameOfLabel(L"My Card."), L"My Card_");
+    EXPECT_EQ(FolderNameOfLabel(L"Fotos "), L"Fotos_");
     EXPECT_EQ(FolderNameOfLabel(L".hidden"), L".hidden");
     EXPECT_EQ(FolderNameOfLabel(L""), L"[no name]");
     for (const wchar_t* label : {L"..", L".", L"...", L"..\\..\\Windows", L"a/b", L"C:", L"x\ty", L"bell\a"})

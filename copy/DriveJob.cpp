@@ -4,6 +4,7 @@
 #include "copy/Progress.h"
 #include "copy/WalkPaths.h"
 #include "drives/DriveTypes.h"
+#include "log/LogText.h"
 #include "platform/Drives.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -138,13 +139,20 @@ void CDriveJob::Run(const RunOptions& options) {
     m_errorCount = 0;
     MeasureTotal();
     m_doneBytes = 0;
-    m_fileDone = 0;
-    m_fileTotal = 0;
     m_startTick = platform::TickCount();
     m_phase = Phase::Copying;
     SetUpRecords();
-    CopyFolder(std::wstring());
-    FinishRun(options);
+    TreeCopyInput input{m_source, m_destination, m_destinationBelowSource,
+                        &m_stop,  std::nullopt,  m_records ? &*m_records : nullptr};
+    platform::VolumeIdentity volume;
+    if (platform::GetVolumeIdentity(DriveRoot(m_driveIndex), volume))
+        input.volume = volume;
+    const TreeCopyResult result = CTreeCopy(std::move(input), *this).Run();
+    m_doneBytes = result.doneBytes;
+    m_errorCount += result.errorCount;
+    m_copiedCount = result.filesCopied;
+    m_skippedCount = result.filesSkipped;
+    FinishRun(options, result.volumeChanged);
 }
 
 // On the worker: a "Copy to" on a dead share or a failing card may take the system a long time to
@@ -176,14 +184,16 @@ void CDriveJob::MeasureTotal() {
     m_sizeText = FormatSize(m_totalBytes);
 }
 
-void CDriveJob::FinishRun(const RunOptions& options) {
+void CDriveJob::FinishRun(const RunOptions& options, bool volumeChanged) {
     ProgressReport report;
     report.driveIndex = m_driveIndex;
-    FinishRecords(StopRequested());
+    FinishRecords(StopRequested() || volumeChanged);
     m_records.reset();
     report.errorCount = m_errorCount;
-    if (StopRequested()) {
-        Log(LogBasic, L"Stopped.");
+    // A changed volume has said why the run stopped; it is not this run's volume to eject.
+    if (StopRequested() || volumeChanged) {
+        if (!volumeChanged)
+            Log(LogBasic, L"Stopped.");
         report.fraction = -1.0f;
         m_host->ShowProgress(report);
         return;
@@ -198,7 +208,6 @@ void CDriveJob::FinishRun(const RunOptions& options) {
 void CDriveJob::SetUpRecords() {
     m_copiedCount = 0;
     m_skippedCount = 0;
-    m_madeFolders.clear();
     m_records.reset();
     if (m_options.copying == CopyingOptions{})
         return;
@@ -229,13 +238,30 @@ void CDriveJob::FinishRecords(bool stopped) {
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {
+    const std::wstring line = VisibleLogText(text);
     {
         LockedObject<LogHistory>::Scope history(m_log);
-        history->emplace_back(platform::TickCount(), text);
+        history->emplace_back(platform::TickCount(), line);
         if (history->size() > kHistoryLines)
             history->pop_front();
     }
-    m_host->ShowLogLine(m_driveIndex, level, text);
+    m_host->ShowLogLine(m_driveIndex, level, line);
+}
+
+void CDriveJob::LogError(const std::wstring& text) {
+    ++m_errorCount;
+    Log(LogBasic, text);
+}
+
+void CDriveJob::Progress(uint64_t doneBytes) {
+    m_progress = ProgressFraction(doneBytes, m_totalBytes);
+    ProgressReport report;
+    report.driveIndex = m_driveIndex;
+    report.sizeText = m_sizeText;
+    report.fraction = m_progress;
+    // Unsigned 32-bit arithmetic: a wrap of the tick counter still gives the right difference.
+    report.elapsed = platform::TickCount() - m_startTick;
+    m_host->ShowProgress(report);
 }
 
 void CDriveJob::ClearLog() {

@@ -3,11 +3,12 @@
 // A run copies the drive's whole tree into a new destination folder and reports through IJobHost.
 //
 // Threads: Attach, Detach, Stop, Close, JoinIfEnded, ClearLog and the queries are called on the
-// user-interface thread; the runs, their destination folder and the walk run on the job's worker
+// user-interface thread; the runs, their destination folder and the tree copy run on the job's worker
 // (which takes a run that waits for it once its current run ends); Log on either.
 #include "copy/JobHost.h"
 #include "copy/RunOptions.h"
 #include "copy/RunRecords.h"
+#include "copy/TreeCopy.h"
 #include "log/LockedObject.h"
 #include "log/LogLevel.h"
 
@@ -16,12 +17,11 @@
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <unordered_set>
 #include <string>
 #include <thread>
 #include <utility>
 
-class CDriveJob {
+class CDriveJob : private ITreeCopySink {
 public:
     // The newest lines only: a program that lives in the tray for months must not grow with every
     // file it ever copied. As many as the log box shows.
@@ -30,7 +30,7 @@ public:
 
     CDriveJob(int32_t driveIndex, IJobHost* host);
     // Closes the job and joins its worker.
-    ~CDriveJob();
+    ~CDriveJob() override;
     CDriveJob(const CDriveJob&) = delete;
     CDriveJob& operator=(const CDriveJob&) = delete;
 
@@ -53,7 +53,8 @@ public:
     bool JoinIfEnded();
 
     // Appends (tick, text) to the history, then hands the line to the host.
-    void Log(LogLevel level, const std::wstring& text);
+    // Control characters are shown as "?", so each line stays one line.
+    void Log(LogLevel level, const std::wstring& text) override;
     void ClearLog();
     // A copy of the history, oldest line first.
     LogHistory History() const;
@@ -81,29 +82,12 @@ private:
     void Run(const RunOptions& options);
     bool PrepareDestination(const RunOptions& options);
     void MeasureTotal();
-    void FinishRun(const RunOptions& options);
-
-    // The walk (TreeWalk.cpp).
-    void CopyFolder(const std::wstring& rel);
-    // False when a stop request ended the listing early.
-    bool CopyFolderEntries(const std::wstring& rel, const std::wstring& source);
-    void CopyFolderAttributes(const std::wstring& source, const std::wstring& destination);
-    void CopyOneFile(const std::wstring& rel, const platform::FolderEntry& entry);
-    // Copies (and verifies) one file; true when the copy is in place.
-    bool CopyFileData(const std::wstring& source, const std::wstring& destination,
-                      platform::Sha256Digest& digest);
-    // "Copy only files not copied before" makes a folder only for a file that needs it.
-    bool MakesFoldersLazily() const { return m_records && m_records->SkipsFiles(); }
-    void MakeFolder(const std::wstring& rel);
-    void MakeFoldersFor(const std::wstring& fileRel);
+    void FinishRun(const RunOptions& options, bool volumeChanged);
+    // The tree copy's progress, as a report to the host.
+    void Progress(uint64_t doneBytes) override;
     void SetUpRecords();
     void FinishRecords(bool stopped);
-    bool IsOwnDestination(const std::wstring& rel) const;
     void LogError(const std::wstring& text);
-
-    // Progress (TreeWalk.cpp): the file copy's routine and the report it makes.
-    static bool OnCopyProgress(uint64_t totalBytes, uint64_t transferredBytes, void* context);
-    void ReportProgress();
 
     const int32_t m_driveIndex;
     std::wstring m_destination;
@@ -114,15 +98,12 @@ private:
     std::wstring m_sizeText;
     uint64_t m_totalBytes = 0;
     uint64_t m_doneBytes = 0;
-    uint64_t m_fileDone = 0;
-    uint64_t m_fileTotal = 0;
     uint32_t m_startTick = 0;
     uint32_t m_errorCount = 0;
     RunOptions m_options;
     std::optional<RunRecords> m_records;
     uint64_t m_copiedCount = 0;
     uint64_t m_skippedCount = 0;
-    std::unordered_set<std::wstring> m_madeFolders; // relative paths, when made lazily
     mutable LockedObject<LogHistory> m_log;
     IJobHost* const m_host;
     std::thread m_thread;

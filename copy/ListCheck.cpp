@@ -49,8 +49,11 @@ CListCheck::~CListCheck() {
 }
 
 bool CListCheck::Start(const std::wstring& listPath) {
-    if (m_thread.joinable())
+    if (!WorkerHasEnded())
         return false;
+    // A check that has ended but whose end the dialog has not handled yet is released here.
+    if (m_thread.joinable())
+        m_thread.join();
     m_stop = 0;
     m_workerEnded = false;
     try {
@@ -93,6 +96,7 @@ uint32_t CListCheck::Check(const std::wstring& listPath) {
     }
     const std::wstring base = FolderOf(listPath);
     uint32_t problems = 0;
+    m_totalBytes = 0;
     std::vector<ListedFile> files;
     const std::vector<std::string_view> lines = Lines(text);
     for (size_t i = 0; i < lines.size(); ++i) {

@@ -22,7 +22,8 @@ public:
     CListCheck(const CListCheck&) = delete;
     CListCheck& operator=(const CListCheck&) = delete;
 
-    // Starts checking listPath; false when a check is still running or no thread could be had.
+    // Starts checking listPath; false when a check is still running or no thread could be had. An
+    // ended check that OnWorkerEnded has not released yet is released first.
     bool Start(const std::wstring& listPath);
     void Stop() { m_stop = 1; }
     // The host's answer to IJobHost::OnRunEnded(kListCheckIndex): releases the ended worker.

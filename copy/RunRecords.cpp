@@ -59,11 +59,11 @@ void RunRecords::StartList() {
     m_list.Append(ChecksumListHeaderText(header));
 }
 
-void RunRecords::FileCopied(const std::wstring& relativePath, uint64_t size, platform::FileTime lastWriteTime,
-                            const platform::Sha256Digest& digest) {
+void RunRecords::FileCopied(const std::wstring& relativePath, const std::wstring& copyPath, uint64_t size,
+                            platform::FileTime lastWriteTime, const platform::Sha256Digest& digest) {
     if (m_verify) {
         StartList();
-        m_list.Append(ChecksumLine(digest, PathInCopyTo(relativePath)));
+        m_list.Append(ChecksumLine(digest, PathInCopyTo(copyPath)));
     }
     if (SkipsFiles()) {
         if (!m_record.IsStarted())

@@ -38,8 +38,9 @@ public:
                       platform::FileTime lastWriteTime) const;
 
     // A file is in the run's folder now (verified, when verifying).
-    void FileCopied(const std::wstring& relativePath, uint64_t size, platform::FileTime lastWriteTime,
-                    const platform::Sha256Digest& digest);
+    // copyPath: where the copy is below the run's folder; its name may differ from the volume's.
+    void FileCopied(const std::wstring& relativePath, const std::wstring& copyPath, uint64_t size,
+                    platform::FileTime lastWriteTime, const platform::Sha256Digest& digest);
 
     // Closes both files. The list gets its end lines; a list of a run with no file in it is written
     // all the same, unless the run's folder is gone (nothing new). Gives the files that could not be

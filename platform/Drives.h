@@ -27,6 +27,15 @@ bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeByt
 // Sends IOCTL_STORAGE_EJECT_MEDIA to a device path ("\\.\E:").
 bool EjectMedia(const std::wstring& devicePath);
 
+// What tells one volume from another at the same letter: its serial number and label.
+struct VolumeIdentity {
+    uint32_t serial = 0;
+    std::wstring label;
+    bool operator==(const VolumeIdentity&) const = default;
+};
+// The identity of the volume now at root (GetVolumeInformationW); false when the query fails.
+bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity);
+
 #if !defined(_WIN32)
 // The POSIX drive map: a letter stands for a folder, with a drive type and a label.
 namespace posix {

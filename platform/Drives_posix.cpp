@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -83,8 +84,11 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// U+F05C in UTF-8: a backslash that belongs to a host name (Files.h).
+constexpr std::string_view kHostBackslashUtf8 = "\xEF\x81\x9C";
+
 // Backslashes become slashes and runs of separators become one, so "E:\" joined with "\*"
-// does not produce an empty path component.
+// does not produce an empty path component; a name's own backslash becomes a backslash again.
 std::string SlashesCollapsed(const std::string& path) {
     std::string result;
     result.reserve(path.size());
@@ -94,6 +98,9 @@ std::string SlashesCollapsed(const std::string& path) {
             continue;
         result.push_back(slash);
     }
+    for (size_t at = result.find(kHostBackslashUtf8); at != std::string::npos;
+         at = result.find(kHostBackslashUtf8, at + 1))
+        result.replace(at, kHostBackslashUtf8.size(), 1, '\\');
     return result;
 }
 
@@ -139,6 +146,10 @@ bool VolumeSerial(const std::wstring& root, uint32_t& serial) {
         return false;
     serial = drive->serial ? *drive->serial : SerialOfFolder(drive->folder);
     return true;
+}
+
+bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity) {
+    return VolumeSerial(root, identity.serial) && VolumeLabel(root, identity.label);
 }
 
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {

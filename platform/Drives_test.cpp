@@ -52,13 +52,21 @@ TEST_F(DriveMapTest, DriveTypeOfMappedAndUnmappedLetters) {
     EXPECT_EQ(DriveType(L"E:\\"), kDriveNoRootDir);
 }
 
-TEST_F(DriveMapTest, RemappingALetterReplacesItsTypeAndLabel) {
+TEST_F(DriveMapTest, RemappingALetterReplacesItsTypeLabelAndSerial) {
     posix::MapDrive(L'F', "/tmp", kDriveRemovable, L"ONE");
+    posix::SetDriveSerial(L'F', 7);
+    VolumeIdentity identity;
+    ASSERT_TRUE(GetVolumeIdentity(L"F:\\", identity));
+    EXPECT_EQ(identity, (VolumeIdentity{7, L"ONE"}));
     posix::MapDrive(L'F', "/tmp", kDriveFixed, L"TWO");
+    posix::SetDriveSerial(L'F', 8);
     std::wstring label;
     ASSERT_TRUE(VolumeLabel(L"F:\\", label));
     EXPECT_EQ(label, L"TWO");
+    ASSERT_TRUE(GetVolumeIdentity(L"F:\\", identity));
+    EXPECT_EQ(identity, (VolumeIdentity{8, L"TWO"}));
     EXPECT_EQ(DriveType(L"F:\\"), kDriveFixed);
+    EXPECT_FALSE(GetVolumeIdentity(L"G:\\", identity));
 }
 
 TEST_F(DriveMapTest, LabelQueryFailsForUnmappedLetterAndMissingFolder) {

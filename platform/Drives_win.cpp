@@ -43,6 +43,17 @@ bool VolumeLabel(const std::wstring& root, std::wstring& label) {
     return true;
 }
 
+bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity) {
+    wchar_t buffer[kVolumeLabelChars] = {};
+    DWORD serial = 0;
+    if (!GetVolumeInformationW(root.c_str(), buffer, kVolumeLabelChars, &serial, nullptr, nullptr, nullptr,
+                               0))
+        return false;
+    identity.serial = serial;
+    identity.label = buffer;
+    return true;
+}
+
 bool VolumeSerial(const std::wstring& root, uint32_t& serial) {
     DWORD number = 0;
     if (!GetVolumeInformationW(root.c_str(), nullptr, 0, &number, nullptr, nullptr, nullptr, 0))

@@ -28,6 +28,7 @@ inline constexpr ErrorCode kErrorFilenameTooLong = 206;
 inline constexpr ErrorCode kErrorMoreData = 234;
 inline constexpr ErrorCode kErrorNoMoreFiles = 18;
 inline constexpr ErrorCode kErrorDirectory = 267;
+inline constexpr ErrorCode kErrorStoppedOnSymlink = 681;
 inline constexpr ErrorCode kErrorRequestAborted = 1235;
 inline constexpr ErrorCode kErrorDeviceNotConnected = 1167;
 inline constexpr ErrorCode kErrorIoDevice = 1117;

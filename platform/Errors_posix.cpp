@@ -46,6 +46,8 @@ std::wstring ErrorText(ErrorCode code) {
         return L"There are no more files.";
     case kErrorDirectory:
         return L"The directory name is invalid.";
+    case kErrorStoppedOnSymlink:
+        return L"The create operation stopped after reaching a symbolic link.";
     case kErrorRequestAborted:
         return L"The request was aborted.";
     case kErrorDeviceNotConnected:

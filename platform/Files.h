@@ -1,7 +1,10 @@
 #pragma once
 // File and folder operations on Windows-style paths ("E:\DCIM\IMG_0001.JPG").
-// The Win32 layer adds the long-path prefix itself where a path needs it, so callers pass plain paths.
+// The Win32 layer hands every absolute path to the system in its literal form (LiteralPath.h), so
+// callers pass plain paths and each name means exactly the file of that name.
 // The POSIX layer resolves "X:" through the drive map (Drives.h) and turns backslashes into slashes.
+// A backslash inside a host name is listed as U+F05C, the character Windows tools show for it, and
+// turns back into a backslash in any path, so such a name is read as the one file it is.
 #include "platform/Errors.h"
 #include "platform/Sha256.h"
 
@@ -17,6 +20,10 @@ inline constexpr uint32_t kAttrSystem = 0x4;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint32_t kAttrNormal = 0x80;
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
+
+// How a backslash inside a host name is presented on the POSIX build.
+inline constexpr wchar_t kHostBackslash = 0xF05C;
 
 // 100-nanosecond intervals since 1601-01-01 UTC (FILETIME).
 using FileTime = uint64_t;
@@ -32,6 +39,10 @@ struct FileInfo {
 struct FolderEntry {
     std::wstring name;
     uint32_t attributes = 0;
+    // A junction, symbolic link or mount point (a POSIX symbolic link): a name that stands for
+    // something elsewhere, perhaps outside the volume. Other reparse points (a deduplicated or
+    // offline file) hold their own data and are not links.
+    bool isLink = false;
     uint64_t size = 0;          // files only
     FileTime lastWriteTime = 0; // files only
 };
@@ -72,21 +83,27 @@ ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes);
 ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess,
                          FileTime lastWrite);
 ErrorCode DeleteFileAt(const std::wstring& path);
+// Gives a file or folder a new name in the same volume, never in place of anything: a name that is
+// taken (by a file or a folder) gives kErrorAlreadyExists and changes nothing.
+ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to);
 // Removes a folder that is empty (RemoveDirectoryW).
 ErrorCode RemoveEmptyFolder(const std::wstring& path);
 
 // Called as the copy goes: the file's size and the bytes copied so far. Return true to cancel.
 using CopyProgressFn = bool (*)(uint64_t totalBytes, uint64_t transferredBytes, void* context);
 
-// Copies one file as CopyFileExW does: data, attributes and last-write time; an existing destination
-// is overwritten; progress is reported per chunk; a nonzero *cancel or a true from the routine stops
-// it (kErrorRequestAborted). On any failure no partly written destination file is left behind.
-ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
-                               CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel);
+// Copies one file into a new file as CopyFileExW does: data, attributes and last-write time;
+// progress is reported per chunk; a nonzero *cancel or a true from the routine stops it
+// (kErrorRequestAborted). A destination name that is taken is never written: kErrorFileExists.
+// A source that turns out to be a link is not read through: kErrorStoppedOnSymlink.
+// On any other failure the partly written destination is
+// removed: give the copy a name of its own (a temporary name), which it then owns.
+ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                        void* context, const std::atomic<int32_t>* cancel);
 
-// Copies one file as CopyFileWithProgress does, but in a loop of its own that reads the source once
-// and gives the SHA-256 of exactly the data written (the copy is flushed to the disk before this
-// returns). Progress and the cancel flag work per chunk on every platform.
+// Copies one file as CopyToNewFile does (never over an existing file), but in a loop of its own that reads
+// the source once and gives the SHA-256 of exactly the data written (the copy is flushed to the disk before
+// this returns). Progress and the cancel flag work per chunk on every platform.
 ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest);
 

@@ -4,7 +4,9 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -148,25 +150,32 @@ bool IsDotName(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// The attributes, size and last write of an entry: one fstatat, and a second one that follows a
-// symbolic link, so a link to a folder is walked as a folder, as Windows does with its links.
+// The attributes, size and last write of an entry, from the entry itself: a symbolic link is
+// reported as a link and never followed, as Windows lists its links.
 void FillEntry(DIR* dir, const dirent& found, FolderEntry& entry) {
     entry.size = 0;
     entry.lastWriteTime = 0;
     struct stat info {};
     if (::fstatat(dirfd(dir), found.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        entry.attributes = found.d_type == DT_DIR ? kAttrDirectory : kAttrNormal;
+        entry.isLink = found.d_type == DT_LNK;
+        entry.attributes = entry.isLink             ? kAttrReparsePoint
+                           : found.d_type == DT_DIR ? kAttrDirectory
+                                                    : kAttrNormal;
         return;
     }
-    if (S_ISLNK(info.st_mode) && ::fstatat(dirfd(dir), found.d_name, &info, 0) != 0) {
-        entry.attributes = kAttrNormal; // a dangling or looping link reads as a file that cannot be copied
-        return;
-    }
-    entry.attributes = AttributesOfMode(info.st_mode);
-    if (S_ISDIR(info.st_mode))
+    entry.isLink = S_ISLNK(info.st_mode);
+    entry.attributes = entry.isLink ? kAttrReparsePoint : AttributesOfMode(info.st_mode);
+    if (entry.isLink || S_ISDIR(info.st_mode))
         return;
     entry.size = static_cast<uint64_t>(info.st_size);
     entry.lastWriteTime = ToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+}
+
+// A host name as a Windows-style name: a backslash in it must not read as a separator.
+std::wstring NameOfHost(const char* name) {
+    std::wstring wide = FromUtf8(name);
+    std::replace(wide.begin(), wide.end(), L'\\', kHostBackslash);
+    return wide;
 }
 
 bool ReadEntry(OpenListing& listing, FolderEntry& entry, ErrorCode& error) {
@@ -179,7 +188,7 @@ bool ReadEntry(OpenListing& listing, FolderEntry& entry, ErrorCode& error) {
         }
         if (listing.isDriveRoot && IsDotName(found->d_name))
             continue;
-        entry.name = FromUtf8(found->d_name);
+        entry.name = NameOfHost(found->d_name);
         FillEntry(listing.dir, *found, entry);
         error = kSuccess;
         return true;
@@ -259,37 +268,28 @@ ErrorCode CopyData(int in, int out, uint64_t size, CopyProgressFn progress, void
     return kSuccess;
 }
 
-// Opens the destination for writing, made new when it can be. An existing file is reused only when
-// it is a regular file other than the source itself (copying a file onto itself must not empty it).
-ErrorCode OpenDestination(const std::string& path, const struct stat& source, FileDescriptor& out) {
-    const mode_t mode = source.st_mode & 0777;
-    out.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode));
+// Creates the destination as a new file; a name that is taken is left alone.
+ErrorCode OpenNewDestination(const std::string& path, const struct stat& source, FileDescriptor& out) {
+    out.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
+                     source.st_mode & 0777));
     if (out.IsOpen())
         return kSuccess;
-    if (errno != EEXIST)
-        return LastError(kErrorPathNotFound);
-    // O_NONBLOCK: a FIFO of that name must not hold the copy.
-    out.Reset(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!out.IsOpen())
-        return LastError(kErrorPathNotFound);
-    // Until it is truncated the file is not ours to remove: close it on the way out.
-    struct stat existing {};
-    ErrorCode error = kSuccess;
-    if (::fstat(out.Get(), &existing) != 0)
-        error = LastError();
-    else if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino)
-        error = kErrorSharingViolation;
-    else if (!S_ISREG(existing.st_mode))
-        error = kErrorAccessDenied;
-    else if (::ftruncate(out.Get(), 0) != 0)
-        error = LastError();
-    if (error != kSuccess) {
-        out.Reset();
-        return error;
-    }
-    if (::fchmod(out.Get(), mode) != 0)
-        return LastError();
-    return kSuccess;
+    if (errno == EEXIST)
+        return kErrorFileExists;
+    return LastError(kErrorPathNotFound);
+}
+
+// A file system without an atomic no-replace rename (some FUSE volumes): a hard link cannot take a
+// name that exists either; without hard links the name is checked first.
+ErrorCode RenameWithoutNoReplace(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return ::unlink(from.c_str()) == 0 ? kSuccess : LastError();
+    if (errno == EEXIST)
+        return kErrorAlreadyExists;
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0)
+        return kErrorAlreadyExists;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? kSuccess : LastError();
 }
 
 // Writes all of size bytes.
@@ -365,11 +365,17 @@ FolderListing FolderListing::Open(const std::wstring& pattern, ErrorCode& error)
     std::wstring folder = pattern;
     if (!folder.empty() && folder.back() == L'*')
         folder.pop_back();
-    DIR* dir = ::opendir(Host(folder).c_str());
+    // A trailing separator would make the system follow a link in the folder's place.
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    // A link in the folder's place is not followed.
+    FileDescriptor fd(::open(Host(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    DIR* dir = fd.IsOpen() ? ::fdopendir(fd.Get()) : nullptr;
     if (dir == nullptr) {
         error = LastError(kErrorPathNotFound);
         return result;
     }
+    fd.Release();
     auto* listing = new OpenListing{dir, IsDriveRootFolder(folder)};
     result.m_handle = listing;
     if (!ReadEntry(*listing, result.m_pending, error)) {
@@ -406,9 +412,11 @@ bool PathExists(const std::wstring& path) {
 
 ErrorCode GetFileInfo(const std::wstring& path, FileInfo& info) {
     struct statx details {};
-    if (::statx(AT_FDCWD, Host(path).c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &details) != 0)
+    // A link is described as itself, as GetFileAttributesExW describes a reparse point.
+    if (::statx(AT_FDCWD, Host(path).c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                &details) != 0)
         return LastError();
-    info.attributes = AttributesOfMode(details.stx_mode);
+    info.attributes = S_ISLNK(details.stx_mode) ? kAttrReparsePoint : AttributesOfMode(details.stx_mode);
     info.size = S_ISDIR(details.stx_mode) ? 0 : details.stx_size;
     info.lastAccessTime = ToFileTime(details.stx_atime.tv_sec, details.stx_atime.tv_nsec);
     info.lastWriteTime = ToFileTime(details.stx_mtime.tv_sec, details.stx_mtime.tv_nsec);
@@ -452,14 +460,28 @@ ErrorCode RemoveEmptyFolder(const std::wstring& path) {
     return kSuccess;
 }
 
-ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
-                               CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
+ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to) {
+    const std::string fromHost = Host(from);
+    const std::string toHost = Host(to);
+    if (::renameat2(AT_FDCWD, fromHost.c_str(), AT_FDCWD, toHost.c_str(), RENAME_NOREPLACE) == 0)
+        return kSuccess;
+    if (errno == EEXIST)
+        return kErrorAlreadyExists;
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+        return RenameWithoutNoReplace(fromHost, toHost);
+    return LastError();
+}
+
+ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                        void* context, const std::atomic<int32_t>* cancel) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is turned away below.
-    FileDescriptor in(::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is turned away below. O_NOFOLLOW: a
+    // link put in the file's place after the listing is not read through.
+    FileDescriptor in(
+        ::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
     if (!in.IsOpen())
-        return LastError();
+        return errno == ELOOP ? kErrorStoppedOnSymlink : LastError();
     struct stat info {};
     if (::fstat(in.Get(), &info) != 0)
         return LastError();
@@ -470,7 +492,7 @@ ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& d
 
     const std::string destinationHost = Host(destination);
     FileDescriptor out;
-    ErrorCode error = OpenDestination(destinationHost, info, out);
+    ErrorCode error = OpenNewDestination(destinationHost, info, out);
     if (error == kSuccess)
         error = CopyData(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context, cancel);
     if (!out.IsOpen())
@@ -494,9 +516,10 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
-    FileDescriptor in(::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    FileDescriptor in(
+        ::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
     if (!in.IsOpen())
-        return LastError();
+        return errno == ELOOP ? kErrorStoppedOnSymlink : LastError();
     struct stat info {};
     if (::fstat(in.Get(), &info) != 0)
         return LastError();
@@ -510,7 +533,7 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
 
     const std::string destinationHost = Host(destination);
     FileDescriptor out;
-    ErrorCode error = OpenDestination(destinationHost, info, out);
+    ErrorCode error = OpenNewDestination(destinationHost, info, out);
     if (error == kSuccess)
         error = CopyDataHashed(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context,
                                cancel, hash);

@@ -113,14 +113,49 @@ TEST_F(FilesTest, ARootListsNoDotEntriesAndAnEmptyRootNothing) {
     EXPECT_EQ(entries.at(L".hidden"), kAttrDirectory);
 }
 
-TEST_F(FilesTest, LinksAreListedAsWhatTheyPointAt) {
+// Links are listed as links and never followed, whatever they point at.
+TEST_F(FilesTest, LinksAreListedAsLinksAndNotFollowed) {
     m_folder.MakeFolder("real");
+    m_folder.WriteFile("real/inside", "x");
+    m_folder.WriteFile("file", "x");
     ASSERT_EQ(::symlink("real", m_folder.At("to-folder").c_str()), 0);
+    ASSERT_EQ(::symlink("file", m_folder.At("to-file").c_str()), 0);
     ASSERT_EQ(::symlink("nowhere", m_folder.At("dangling").c_str()), 0);
+    ErrorCode error = kSuccess;
+    FolderListing listing = FolderListing::Open(L"S:\\*", error);
+    FolderEntry entry;
+    std::map<std::wstring, bool> isLink;
+    while (listing.Next(entry, error)) {
+        isLink[entry.name] = entry.isLink;
+        if (entry.isLink) {
+            EXPECT_EQ(entry.attributes, kAttrReparsePoint);
+        }
+    }
+    EXPECT_EQ(isLink, (std::map<std::wstring, bool>{{L"real", false},
+                                                    {L"file", false},
+                                                    {L"to-folder", true},
+                                                    {L"to-file", true},
+                                                    {L"dangling", true}}));
+    // Neither a listing nor a copy reads through a link, and its description is its own.
+    EXPECT_FALSE(FolderListing::Open(L"S:\\to-folder\\*", error).IsOpen());
+    EXPECT_EQ(CopyToNewFile(L"S:\\to-file", L"S:\\copy", nullptr, nullptr, nullptr), kErrorStoppedOnSymlink);
+    EXPECT_FALSE(m_folder.Exists("copy"));
+    FileInfo info;
+    ASSERT_EQ(GetFileInfo(L"S:\\to-folder", info), kSuccess);
+    EXPECT_EQ(info.attributes, kAttrReparsePoint);
+}
+
+// A host name with a backslash is one name: listed with U+F05C, read as itself and nothing else.
+TEST_F(FilesTest, ABackslashInAHostNameIsNoSeparator) {
+    m_folder.MakeFolder("sub");
+    m_folder.WriteFile("sub/x", "outer");
+    m_folder.WriteFile("..\\sub\\x", "inner");
     ErrorCode end = kSuccess;
-    const auto entries = List(L"S:\\*", end);
-    EXPECT_EQ(entries.at(L"to-folder"), kAttrDirectory);
-    EXPECT_EQ(entries.at(L"dangling"), kAttrNormal);
+    const std::wstring name = std::wstring(L"..") + kHostBackslash + L"sub" + kHostBackslash + L"x";
+    EXPECT_EQ(List(L"S:\\*", end).count(name), 1u);
+    ASSERT_EQ(CopyToNewFile(L"S:\\" + name, L"S:\\sub\\" + name, nullptr, nullptr, nullptr), kSuccess);
+    EXPECT_EQ(m_folder.ReadFile("sub/..\\sub\\x"), "inner");
+    EXPECT_EQ(m_folder.ReadFile("sub/x"), "outer");
 }
 
 TEST_F(FilesTest, ListingFailuresSayWhy) {
@@ -193,7 +228,7 @@ TEST_F(FilesTest, CopyKeepsDataLastWriteAndReadOnly) {
     m_folder.WriteFile("src.bin", data, 0444);
     m_folder.SetModifiedSeconds("src.bin", 1500000000);
     ProgressLog log;
-    ASSERT_EQ(CopyFileWithProgress(L"S:\\src.bin", L"S:\\dst.bin", &RecordProgress, &log, nullptr), kSuccess);
+    ASSERT_EQ(CopyToNewFile(L"S:\\src.bin", L"S:\\dst.bin", &RecordProgress, &log, nullptr), kSuccess);
     EXPECT_EQ(m_folder.ReadFile("dst.bin"), data);
     EXPECT_EQ(m_folder.ModifiedSeconds("dst.bin"), 1500000000);
     EXPECT_EQ(m_folder.Mode("dst.bin") & 0222, 0u);
@@ -210,18 +245,28 @@ TEST_F(FilesTest, CopyKeepsDataLastWriteAndReadOnly) {
 TEST_F(FilesTest, AnEmptyFileIsReportedOnce) {
     m_folder.WriteFile("empty", "");
     ProgressLog log;
-    ASSERT_EQ(CopyFileWithProgress(L"S:\\empty", L"S:\\copy", &RecordProgress, &log, nullptr), kSuccess);
+    ASSERT_EQ(CopyToNewFile(L"S:\\empty", L"S:\\copy", &RecordProgress, &log, nullptr), kSuccess);
     EXPECT_TRUE(m_folder.Exists("copy"));
     ASSERT_EQ(log.calls.size(), 1u);
     EXPECT_EQ(log.calls[0].total, 0u);
 }
 
-TEST_F(FilesTest, CopyOverwritesAnExistingFile) {
+// Neither the copy nor the rename ever takes the place of something that exists.
+TEST_F(FilesTest, NothingIsWrittenOver) {
     m_folder.WriteFile("src", "new content");
     m_folder.WriteFile("dst", "an older and much longer content", 0444);
-    ASSERT_EQ(CopyFileWithProgress(L"S:\\src", L"S:\\dst", nullptr, nullptr, nullptr), kSuccess);
-    EXPECT_EQ(m_folder.ReadFile("dst"), "new content");
-    EXPECT_NE(m_folder.Mode("dst") & 0200, 0u);
+    m_folder.MakeFolder("folder");
+    EXPECT_EQ(CopyToNewFile(L"S:\\src", L"S:\\dst", nullptr, nullptr, nullptr), kErrorFileExists);
+    EXPECT_EQ(CopyToNewFile(L"S:\\src", L"S:\\src", nullptr, nullptr, nullptr), kErrorFileExists);
+    EXPECT_EQ(m_folder.ReadFile("dst"), "an older and much longer content");
+    EXPECT_EQ(m_folder.ReadFile("src"), "new content");
+    EXPECT_EQ(RenameNoReplace(L"S:\\src", L"S:\\dst"), kErrorAlreadyExists);
+    EXPECT_EQ(RenameNoReplace(L"S:\\src", L"S:\\folder"), kErrorAlreadyExists);
+    EXPECT_EQ(m_folder.ReadFile("dst"), "an older and much longer content");
+    ASSERT_EQ(RenameNoReplace(L"S:\\src", L"S:\\free"), kSuccess);
+    EXPECT_EQ(m_folder.ReadFile("free"), "new content");
+    EXPECT_FALSE(m_folder.Exists("src"));
+    EXPECT_EQ(RenameNoReplace(L"S:\\src", L"S:\\other"), kErrorFileNotFound);
 }
 
 TEST_F(FilesTest, ACancelledCopyLeavesNoFile) {
@@ -229,15 +274,14 @@ TEST_F(FilesTest, ACancelledCopyLeavesNoFile) {
     m_folder.WriteFile("big", data);
     std::atomic<int32_t> cancel{1};
     ProgressLog before;
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\big", L"S:\\a", &RecordProgress, &before, &cancel),
-              kErrorRequestAborted);
+    EXPECT_EQ(CopyToNewFile(L"S:\\big", L"S:\\a", &RecordProgress, &before, &cancel), kErrorRequestAborted);
     EXPECT_TRUE(before.calls.empty());
     EXPECT_FALSE(m_folder.Exists("a"));
 
     // The routine answers "cancel" after the first chunk.
     ProgressLog byRoutine;
     byRoutine.cancelAtCall = 1;
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\big", L"S:\\b", &RecordProgress, &byRoutine, nullptr),
+    EXPECT_EQ(CopyToNewFile(L"S:\\big", L"S:\\b", &RecordProgress, &byRoutine, nullptr),
               kErrorRequestAborted);
     EXPECT_EQ(byRoutine.calls.size(), 2u);
     EXPECT_LT(byRoutine.calls.back().done, data.size());
@@ -248,23 +292,14 @@ TEST_F(FilesTest, ACancelledCopyLeavesNoFile) {
     ProgressLog byFlag;
     byFlag.cancelAtCall = 1;
     byFlag.flagToSet = &cancel;
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\big", L"S:\\c", &RecordProgress, &byFlag, &cancel),
-              kErrorRequestAborted);
+    EXPECT_EQ(CopyToNewFile(L"S:\\big", L"S:\\c", &RecordProgress, &byFlag, &cancel), kErrorRequestAborted);
     EXPECT_FALSE(m_folder.Exists("c"));
 }
 
 TEST_F(FilesTest, AFailedSourceLeavesAnExistingDestinationAlone) {
     m_folder.WriteFile("dst", "keep me");
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\missing", L"S:\\dst", nullptr, nullptr, nullptr),
-              kErrorFileNotFound);
+    EXPECT_EQ(CopyToNewFile(L"S:\\missing", L"S:\\dst", nullptr, nullptr, nullptr), kErrorFileNotFound);
     EXPECT_EQ(m_folder.ReadFile("dst"), "keep me");
-}
-
-TEST_F(FilesTest, ACopyOntoItselfLeavesTheFileWhole) {
-    m_folder.WriteFile("same", "precious");
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\same", L"S:\\same", nullptr, nullptr, nullptr),
-              kErrorSharingViolation);
-    EXPECT_EQ(m_folder.ReadFile("same"), "precious");
 }
 
 TEST_F(FilesTest, ThingsThatAreNotFilesAreTurnedAway) {
@@ -272,13 +307,13 @@ TEST_F(FilesTest, ThingsThatAreNotFilesAreTurnedAway) {
     ASSERT_EQ(::mkfifo(m_folder.At("fifo").c_str(), 0644), 0);
     ASSERT_EQ(::symlink("loop", m_folder.At("loop").c_str()), 0);
     m_folder.WriteFile("src", "x");
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\folder", L"S:\\a", nullptr, nullptr, nullptr), kErrorAccessDenied);
+    EXPECT_EQ(CopyToNewFile(L"S:\\folder", L"S:\\a", nullptr, nullptr, nullptr), kErrorAccessDenied);
     // A FIFO without a writer would hold a plain open for ever.
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\fifo", L"S:\\b", nullptr, nullptr, nullptr), kErrorNotSupported);
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\loop", L"S:\\c", nullptr, nullptr, nullptr), kErrorPathNotFound);
+    EXPECT_EQ(CopyToNewFile(L"S:\\fifo", L"S:\\b", nullptr, nullptr, nullptr), kErrorNotSupported);
+    EXPECT_EQ(CopyToNewFile(L"S:\\loop", L"S:\\c", nullptr, nullptr, nullptr), kErrorStoppedOnSymlink);
     // A folder or FIFO where the copy should go is neither written nor removed.
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\src", L"S:\\folder", nullptr, nullptr, nullptr), kErrorAccessDenied);
-    EXPECT_NE(CopyFileWithProgress(L"S:\\src", L"S:\\fifo", nullptr, nullptr, nullptr), kSuccess);
+    EXPECT_EQ(CopyToNewFile(L"S:\\src", L"S:\\folder", nullptr, nullptr, nullptr), kErrorFileExists);
+    EXPECT_EQ(CopyToNewFile(L"S:\\src", L"S:\\fifo", nullptr, nullptr, nullptr), kErrorFileExists);
     EXPECT_TRUE(m_folder.Exists("folder"));
     EXPECT_TRUE(m_folder.Exists("fifo"));
     EXPECT_FALSE(m_folder.Exists("a") || m_folder.Exists("b") || m_folder.Exists("c"));
@@ -286,8 +321,7 @@ TEST_F(FilesTest, ThingsThatAreNotFilesAreTurnedAway) {
 
 TEST_F(FilesTest, CopyIntoAMissingFolderFails) {
     m_folder.WriteFile("src", "x");
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\src", L"S:\\no\\dst", nullptr, nullptr, nullptr),
-              kErrorPathNotFound);
+    EXPECT_EQ(CopyToNewFile(L"S:\\src", L"S:\\no\\dst", nullptr, nullptr, nullptr), kErrorPathNotFound);
 }
 
 TEST_F(FilesTest, AnUnreadableFileIsDenied) {
@@ -295,7 +329,7 @@ TEST_F(FilesTest, AnUnreadableFileIsDenied) {
     m_folder.MakeFolder("out", 0777);
     ErrorCode error = kSuccess;
     const bool ran = RunWithoutRootPowers(
-        [&] { error = CopyFileWithProgress(L"S:\\secret", L"S:\\out\\secret", nullptr, nullptr, nullptr); });
+        [&] { error = CopyToNewFile(L"S:\\secret", L"S:\\out\\secret", nullptr, nullptr, nullptr); });
     if (!ran)
         GTEST_SKIP() << "cannot act as another user here";
     EXPECT_EQ(error, kErrorAccessDenied);
@@ -316,10 +350,10 @@ TEST_F(FilesTest, CopyAcrossFileSystems) {
     m_folder.WriteFile("src", data);
     posix::MapDrive(L'R', shmFolder, kDriveRamdisk);
     ProgressLog log;
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\src", L"R:\\dst", &RecordProgress, &log, nullptr), kSuccess);
+    EXPECT_EQ(CopyToNewFile(L"S:\\src", L"R:\\dst", &RecordProgress, &log, nullptr), kSuccess);
     EXPECT_GE(log.calls.size(), 3u); // the start and one call per buffer of the loop
     m_folder.MakeFolder("back");
-    EXPECT_EQ(CopyFileWithProgress(L"R:\\dst", L"S:\\back\\src", nullptr, nullptr, nullptr), kSuccess);
+    EXPECT_EQ(CopyToNewFile(L"R:\\dst", L"S:\\back\\src", nullptr, nullptr, nullptr), kSuccess);
     EXPECT_EQ(m_folder.ReadFile("back/src"), data);
     platformtest::RemoveTree(shmFolder);
 }
@@ -335,7 +369,7 @@ TEST_F(FilesTest, ADiskFullCopyLeavesNoPartialFile) {
         ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
     } unmount{mountPoint};
     m_folder.WriteFile("big", Pattern(3 * 1024 * 1024));
-    EXPECT_EQ(CopyFileWithProgress(L"S:\\big", L"S:\\small\\big", nullptr, nullptr, nullptr), kErrorDiskFull);
+    EXPECT_EQ(CopyToNewFile(L"S:\\big", L"S:\\small\\big", nullptr, nullptr, nullptr), kErrorDiskFull);
     EXPECT_FALSE(m_folder.Exists("small/big"));
 }
 
@@ -350,7 +384,7 @@ TEST_F(FilesTest, PathsLongerThanWindowsPlainLimit) {
     }
     ASSERT_GT(path.size(), 400u);
     m_folder.WriteFile(host + "/f", "deep");
-    EXPECT_EQ(CopyFileWithProgress(path + L"\\f", path + L"\\g", nullptr, nullptr, nullptr), kSuccess);
+    EXPECT_EQ(CopyToNewFile(path + L"\\f", path + L"\\g", nullptr, nullptr, nullptr), kSuccess);
     EXPECT_EQ(m_folder.ReadFile(host + "/g"), "deep");
     ErrorCode end = kSuccess;
     EXPECT_EQ(List(path + L"\\*", end).size(), 4u);

@@ -1,7 +1,7 @@
-// Files on Windows: thin wrappers over kernel32 that take plain paths and add the long-path form
-// where a path needs it.
+// Files on Windows: thin wrappers over kernel32 that take plain paths and hand them over in their
+// literal form.
 #include "platform/Files.h"
-#include "platform/LongPath.h"
+#include "platform/LiteralPath.h"
 
 #include <windows.h>
 
@@ -54,10 +54,32 @@ bool Cancelled(const std::atomic<int32_t>* cancel) {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
 }
 
+// Junctions, symbolic links and mount points carry a name-surrogate tag (bit 29). A reparse point
+// that reports no tag is taken for a link too: Harvex cannot tell what it would lead to.
+bool IsLink(const WIN32_FIND_DATAW& data) {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return false;
+    return data.dwReserved0 == 0 || (data.dwReserved0 & 0x20000000u) != 0;
+}
+
+// Wine lists a symbolic link to a file as a plain file; only the file's own attributes tell.
+bool SourceIsLink(const std::wstring& from, const WIN32_FILE_ATTRIBUTE_DATA& source) {
+    if ((source.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return false;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(from.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(find);
+    data.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return IsLink(data);
+}
+
 FolderEntry EntryOf(const WIN32_FIND_DATAW& data) {
     FolderEntry entry;
     entry.name = data.cFileName;
     entry.attributes = data.dwFileAttributes;
+    entry.isLink = IsLink(data);
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         entry.lastWriteTime = FromFiletime(data.ftLastWriteTime);
@@ -93,24 +115,21 @@ void ReportWholeFileIfSilent(const ProgressAdapter& adapter, const std::wstring&
     adapter.routine(size, size, adapter.context);
 }
 
-bool SameState(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
-    return a.dwFileAttributes == b.dwFileAttributes && a.nFileSizeHigh == b.nFileSizeHigh &&
-           a.nFileSizeLow == b.nFileSizeLow && CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
-}
-
-// Wine leaves a partly written file behind when CopyFileExW fails. Remove what the failed copy
-// wrote, but never a file that was there before and that the copy did not touch.
-void RemoveFailedCopy(const std::wstring& path, bool existedBefore, const WIN32_FILE_ATTRIBUTE_DATA& before) {
+// Wine leaves a partly written file behind when CopyFileExW fails. The copy went to a name of its
+// own, so whatever stands there is its work.
+void RemoveFailedCopy(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA after{};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &after))
         return;
     if ((after.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return;
-    if (existedBefore && SameState(before, after))
-        return;
     if ((after.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0)
         SetFileAttributesW(path.c_str(), after.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     DeleteFileW(path.c_str());
+}
+
+bool IsNameTaken(ErrorCode error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
 uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
@@ -130,19 +149,24 @@ bool CameShort(const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA& source) 
 // reads need.
 constexpr DWORD kChunkBytes = 1u << 20;
 
-// Page-aligned memory (unbuffered reads need sector alignment), one buffer per thread.
-BYTE* ChunkBuffer() {
-    struct Buffer {
-        BYTE* bytes =
-            static_cast<BYTE*>(VirtualAlloc(nullptr, kChunkBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        ~Buffer() {
-            if (bytes != nullptr)
-                VirtualFree(bytes, 0, MEM_RELEASE);
-        }
-    };
-    thread_local Buffer buffer;
-    return buffer.bytes;
-}
+// Page-aligned memory (unbuffered reads need sector alignment) for one file's copy or hash. Owned
+// per call: a thread_local object with a destructor can bring down a MinGW program as its thread ends.
+class ChunkBuffer {
+public:
+    ChunkBuffer()
+        : m_bytes(static_cast<BYTE*>(
+              VirtualAlloc(nullptr, kChunkBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {}
+    ~ChunkBuffer() {
+        if (m_bytes != nullptr)
+            VirtualFree(m_bytes, 0, MEM_RELEASE);
+    }
+    ChunkBuffer(const ChunkBuffer&) = delete;
+    ChunkBuffer& operator=(const ChunkBuffer&) = delete;
+    BYTE* Get() const { return m_bytes; }
+
+private:
+    BYTE* m_bytes;
+};
 
 bool Report(CopyProgressFn progress, void* context, uint64_t total, uint64_t done) {
     return progress != nullptr && progress(total, done, context);
@@ -162,7 +186,8 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
 // The hashed copy's loop: every byte read is hashed and written.
 ErrorCode CopyDataHashed(HANDLE in, HANDLE out, uint64_t size, CopyProgressFn progress, void* context,
                          const std::atomic<int32_t>* cancel, Sha256& hash) {
-    BYTE* buffer = ChunkBuffer();
+    const ChunkBuffer chunk;
+    BYTE* buffer = chunk.Get();
     if (buffer == nullptr)
         return ERROR_NOT_ENOUGH_MEMORY;
     if (Report(progress, context, size, 0))
@@ -203,7 +228,7 @@ void FolderListing::Close() {
 FolderListing FolderListing::Open(const std::wstring& pattern, ErrorCode& error) {
     FolderListing listing;
     WIN32_FIND_DATAW data{};
-    HANDLE handle = FindFirstFileExW(LongPathForm(pattern).c_str(), FindExInfoBasic, &data,
+    HANDLE handle = FindFirstFileExW(LiteralPath(pattern).c_str(), FindExInfoBasic, &data,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (handle == INVALID_HANDLE_VALUE) {
         error = LastError();
@@ -234,17 +259,17 @@ bool FolderListing::Next(FolderEntry& entry, ErrorCode& error) {
 }
 
 ErrorCode CreateFolder(const std::wstring& path) {
-    return CreateDirectoryW(LongPathForm(path).c_str(), nullptr) ? kSuccess : LastError();
+    return CreateDirectoryW(LiteralPath(path).c_str(), nullptr) ? kSuccess : LastError();
 }
 
 // PathFileExistsW stops at MAX_PATH; the attribute query takes the long form.
 bool PathExists(const std::wstring& path) {
-    return GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(LiteralPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 ErrorCode GetFileInfo(const std::wstring& path, FileInfo& info) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(LiteralPath(path).c_str(), GetFileExInfoStandard, &data))
         return LastError();
     info.attributes = data.dwFileAttributes;
     info.creationTime = FromFiletime(data.ftCreationTime);
@@ -255,12 +280,12 @@ ErrorCode GetFileInfo(const std::wstring& path, FileInfo& info) {
 }
 
 ErrorCode SetAttributes(const std::wstring& path, uint32_t attributes) {
-    return SetFileAttributesW(LongPathForm(path).c_str(), attributes) ? kSuccess : LastError();
+    return SetFileAttributesW(LiteralPath(path).c_str(), attributes) ? kSuccess : LastError();
 }
 
 ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime lastAccess,
                          FileTime lastWrite) {
-    OwnedHandle folder(CreateFileW(LongPathForm(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+    OwnedHandle folder(CreateFileW(LiteralPath(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder.IsValid())
         return LastError();
@@ -273,53 +298,48 @@ ErrorCode SetFolderTimes(const std::wstring& path, FileTime creation, FileTime l
 }
 
 ErrorCode DeleteFileAt(const std::wstring& path) {
-    return DeleteFileW(LongPathForm(path).c_str()) ? kSuccess : LastError();
+    return DeleteFileW(LiteralPath(path).c_str()) ? kSuccess : LastError();
 }
 
 ErrorCode RemoveEmptyFolder(const std::wstring& path) {
-    return RemoveDirectoryW(LongPathForm(path).c_str()) ? kSuccess : LastError();
+    return RemoveDirectoryW(LiteralPath(path).c_str()) ? kSuccess : LastError();
 }
 
-ErrorCode CopyFileWithProgress(const std::wstring& source, const std::wstring& destination,
-                               CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel) {
+ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to) {
+    if (MoveFileExW(LiteralPath(from).c_str(), LiteralPath(to).c_str(), 0))
+        return kSuccess;
+    const ErrorCode error = LastError();
+    return IsNameTaken(error) ? kErrorAlreadyExists : error;
+}
+
+ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                        void* context, const std::atomic<int32_t>* cancel) {
     // Wine does not look at the cancel flag; a stop that came first is honoured here.
     if (Cancelled(cancel))
         return kErrorRequestAborted;
-    const std::wstring from = LongPathForm(source);
-    const std::wstring to = LongPathForm(destination);
-    WIN32_FILE_ATTRIBUTE_DATA before{};
-    bool existedBefore = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
+    const std::wstring from = LiteralPath(source);
+    const std::wstring to = LiteralPath(destination);
     WIN32_FILE_ATTRIBUTE_DATA sourceData{};
     const bool sourceKnown = GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &sourceData) != 0;
+    if (sourceKnown && SourceIsLink(from, sourceData))
+        return kErrorStoppedOnSymlink;
     ProgressAdapter adapter{progress, context};
     const LPPROGRESS_ROUTINE routine = progress != nullptr ? &OnCopyProgress : nullptr;
     // The flag is only read, by CopyFileExW, which wants a BOOL* all the same.
     auto* cancelFlag = reinterpret_cast<BOOL*>(const_cast<std::atomic<int32_t>*>(cancel));
-    DWORD flags = COPY_FILE_ALLOW_DECRYPTED_DESTINATION;
-    // A name known to be free is copied to as a new file. Allowed to overwrite, CopyFileExW first
-    // opens the destination to see whether it is the source itself, and under Wine each lookup of
-    // a name that does not exist reads the whole folder.
-    if (!existedBefore)
-        flags |= COPY_FILE_FAIL_IF_EXISTS;
-    BOOL copied = CopyFileExW(from.c_str(), to.c_str(), routine, &adapter, cancelFlag, flags);
-    if (!copied && !existedBefore &&
-        (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)) {
-        // Something took the name meanwhile: it is overwritten, as any existing file is.
-        existedBefore = GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &before) != 0;
-        copied = CopyFileExW(from.c_str(), to.c_str(), routine, &adapter, cancelFlag,
-                             COPY_FILE_ALLOW_DECRYPTED_DESTINATION);
-    }
-    if (copied) {
+    const DWORD flags = COPY_FILE_ALLOW_DECRYPTED_DESTINATION | COPY_FILE_FAIL_IF_EXISTS;
+    if (CopyFileExW(from.c_str(), to.c_str(), routine, &adapter, cancelFlag, flags)) {
         if (sourceKnown && CameShort(to, sourceData)) {
-            // The short file is this copy's own work, whatever stood there before.
-            RemoveFailedCopy(to, false, before);
+            RemoveFailedCopy(to);
             return kErrorReadFault;
         }
         ReportWholeFileIfSilent(adapter, to);
         return kSuccess;
     }
     const ErrorCode error = LastError();
-    RemoveFailedCopy(to, existedBefore, before);
+    if (IsNameTaken(error))
+        return kErrorFileExists;
+    RemoveFailedCopy(to);
     return error;
 }
 
@@ -327,8 +347,8 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
-    const std::wstring to = LongPathForm(destination);
-    OwnedHandle in(CreateFileW(LongPathForm(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const std::wstring to = LiteralPath(destination);
+    OwnedHandle in(CreateFileW(LiteralPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.IsValid())
         return LastError();
@@ -340,14 +360,11 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
     Sha256 hash;
     if (!hash.IsValid())
         return ERROR_NOT_ENOUGH_MEMORY;
-    // An existing file is overwritten, as CopyFileExW does; a read-only one is made writable first.
-    const DWORD existing = GetFileAttributesW(to.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0)
-        SetFileAttributesW(to.c_str(), existing & ~DWORD{FILE_ATTRIBUTE_READONLY});
-    OwnedHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // Never over an existing file: the copy goes to a name of its own.
+    OwnedHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!out.IsValid())
-        return LastError();
+        return IsNameTaken(LastError()) ? kErrorFileExists : LastError();
     const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     ErrorCode error = CopyDataHashed(in.Get(), out.Get(), size, progress, context, cancel, hash);
     if (error == kSuccess && !SetFileTime(out.Get(), nullptr, nullptr, &info.ftLastWriteTime))
@@ -369,7 +386,7 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
 
 ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
                    const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
-    const std::wstring name = LongPathForm(path);
+    const std::wstring name = LiteralPath(path);
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     OwnedHandle in(CreateFileW(name.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -381,7 +398,8 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
         return LastError();
     LARGE_INTEGER size{};
     GetFileSizeEx(in.Get(), &size);
-    BYTE* buffer = ChunkBuffer();
+    const ChunkBuffer chunk;
+    BYTE* buffer = chunk.Get();
     Sha256 hash;
     if (buffer == nullptr || !hash.IsValid())
         return ERROR_NOT_ENOUGH_MEMORY;
@@ -406,7 +424,7 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
 
 NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
     NewFile file;
-    HANDLE handle = CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    HANDLE handle = CreateFileW(LiteralPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = LastError();
@@ -440,7 +458,7 @@ ErrorCode NewFile::Close() {
 }
 
 ErrorCode ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes) {
-    OwnedHandle in(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    OwnedHandle in(CreateFileW(LiteralPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.IsValid())
         return LastError();

@@ -62,12 +62,16 @@ inline void RemoveTree(const std::string& path) {
     ::unlink(path.c_str());
 }
 
-// A fresh folder under /tmp, removed with everything in it at the end.
+// A fresh folder under /tmp (or under parent when that is a folder), removed with everything in it
+// at the end.
 class TempFolder {
 public:
-    TempFolder() {
-        char pattern[] = "/tmp/harvex-copy-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
+    explicit TempFolder(const std::string& parent = "/tmp") {
+        struct stat info {};
+        std::string pattern =
+            (::stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? parent : "/tmp") +
+            "/harvex-copy-XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
         EXPECT_NE(made, nullptr);
         m_path = made != nullptr ? made : "/nonexistent";
         // Open to all, so a thread acting as "nobody" can reach what is inside.

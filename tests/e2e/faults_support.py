@@ -34,12 +34,16 @@ SYSTEM_PYTHON = "/usr/bin/python3"
 
 FAILURE_PREFIXES = (
     "CopyFileEx failed for ",
+    "MoveFileEx failed for ",
+    "Not copied: ",
     "FindFirstFile failed for ",
     "FindNextFile failed for ",
     "CreateDirectory failed for ",
     "GetFileAttributesEx failed for ",
 )
 IGNORED_NAMES = (".windows-label", ".windows-serial")
+# What a file carries while it is written; such a file is never taken for a copy.
+TEMPORARY_SUFFIX = ".harvex-partial"
 
 
 # --- the FUSE program ----------------------------------------------------------------------
@@ -298,7 +302,7 @@ def source_listing(root):
 
 def run_lines(lines, letter, nth_run=-1):
     """The lines of one run of a letter: from its "Copying..." to its end line ("Finished...",
-    "Stopped."), prefix removed."""
+    "Stopped.", "Stopped: the volume in X: was changed."), prefix removed."""
     prefix = f"[{letter}]: "
     own = [line[len(prefix):] for line in lines if line.startswith(prefix)]
     starts = [i for i, text in enumerate(own) if text == "Copying..."]
@@ -306,13 +310,19 @@ def run_lines(lines, letter, nth_run=-1):
         return []
     start = starts[nth_run]
     for end in range(start, len(own)):
-        if own[end].startswith("Finished") or own[end] == "Stopped.":
+        if is_run_end(own[end]):
             return own[start:end + 1]
     return own[start:]
 
 
+def is_run_end(text):
+    return text.startswith("Finished") or text == "Stopped." or text.startswith("Stopped: the volume")
+
+
 def _failure_subject(text, prefix):
     rest = text[len(prefix):]
+    if rest.endswith(" is a link."):
+        return rest[:-len(" is a link.")], "a link"
     cut = rest.find(": ", 3)  # past "Q:\"; no name holds a colon
     return (rest[:cut], rest[cut + 2:]) if cut >= 0 else (rest, "")
 
@@ -326,6 +336,7 @@ class Audit:
         self.unreported = []        # missing or different without a report: lost silently
         self.corrupt = []           # present but not the source's bytes: looks copied, is not
         self.extra = []
+        self.temporary = []         # unfinished files left under their temporary name, reported
         self.lost_readable = []     # readable at the source, not identical at the destination
         self.failures = {}          # relative path -> reason, from the log
         self.failed_folders = set()
@@ -343,7 +354,7 @@ class Audit:
                 else:
                     rel = path
                 rel = rel.replace("\\", "/").strip("/")
-                if prefix.startswith("CopyFileEx"):
+                if prefix.startswith(("CopyFileEx", "MoveFileEx", "Not copied")):
                     self.failures[rel] = reason
                 elif not prefix.startswith("GetFileAttributesEx"):
                     self.failed_folders.add(rel)
@@ -366,6 +377,10 @@ class Audit:
             if want[0] == "file" and rel not in unreadable:
                 self.lost_readable.append(rel)
         for rel in sorted(have.keys() - source.keys()):
+            # A file the program could not remove after a failure: named as unfinished, no copy.
+            if rel.endswith(TEMPORARY_SUFFIX) and rel[:-len(TEMPORARY_SUFFIX)] in self.failures:
+                self.temporary.append(rel)
+                continue
             self.extra.append(rel)
 
     def _in_failed_folder(self, rel):

@@ -60,9 +60,7 @@ class FaultCase(HarvexTestCase):
 
     def ends_of(self, app, letter):
         prefix = f"[{letter}]: "
-        return [line for line in self.lines(app)
-                if line.startswith(prefix) and (line[len(prefix):].startswith("Finished") or
-                                                 line.endswith("Stopped."))]
+        return [line for line in self.lines(app) if line.startswith(prefix) and fs.is_run_end(line[len(prefix):])]
 
     def wait_runs_ended(self, app, letter, count=1, timeout=120):
         """Waits until the letter's runs have ended count times; gives the log lines."""
@@ -456,11 +454,12 @@ class FaultsManyAndChurn(FaultCase):
         self.define("H", slow.folder)
         fast.insert()
         self.arrive(app, "HI")
-        wait_until(lambda: (copies / "QUITSLOW" / "zz big[slow].bin").exists(),
-                   timeout=60, interval=0.05, what="the big slow file to be under way")
+        # Under way under its temporary name; the final name comes with the last byte.
+        partial = copies / "QUITSLOW" / ("zz big[slow].bin" + fs.TEMPORARY_SUFFIX)
+        wait_until(partial.exists, timeout=60, interval=0.05, what="the big slow file to be under way")
         time.sleep(0.5)
         started = time.monotonic()
-        in_progress = (copies / "QUITSLOW" / "zz big[slow].bin").stat().st_size
+        in_progress = partial.stat().st_size
         app.probe1("click", 40002)
         code = app.wait_exit(timeout=most_seconds + 30)
         took = time.monotonic() - started

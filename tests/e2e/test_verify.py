@@ -1,6 +1,7 @@
 """Verified copies with their checksum list, and copying only what is new on a card that comes back."""
 
 import subprocess
+import time
 import unittest
 
 import ids
@@ -67,7 +68,10 @@ class VerifyAndOnlyNew(HarvexTestCase):
         name_box = next((i for i in FILE_NAME_BOXES if i in ids_shown), None)
         self.assertIsNotNone(name_box, controls)
         self.prefix.probe(dialog, ["settext", name_box, list_path], ["post-click", 1], ["wait-no-window", 10000])
-        app.probe1("wait-text", 1019, "contains", "[Verify]: Veri", 60000, timeout=90)
+        started = app.probe1("wait-text", 1019, "contains", "[Verify]: Veri", 60000, timeout=90, check=False)
+        if not started.get("ok"):
+            app.screenshot("verify-a-copy-not-started")
+            self.fail(f"the check did not start: {started}; windows: {self.prefix.probe(['windows'], check=False)}")
         lines = [line for line in app.text(1019).split("\r\n") if line][lines_before:]
         while not lines[-1].startswith(("[Verify]: Verified:", "[Verify]: Verify found")):
             app.probe1("wait-text", 1019, "contains", lines[-1] + "\r\n[Verify]: ", 30000, timeout=60)
@@ -92,6 +96,19 @@ class VerifyAndOnlyNew(HarvexTestCase):
         self.assertIn(f"[Verify]: Differs: {folder}\\Notes with spaces.txt", checked)
         self.assertIn(f"[Verify]: Missing: {folder}\\DCIM\\100MEDIA\\IMG_0001.JPG", checked)
         self.assertEqual(checked[-1], "[Verify]: Verify found 2 problems.")
+        self.assertEqual(app.quit(), 0)
+
+    def test_stop_ends_a_verified_copy_inside_its_file(self):
+        app = self.start_with(Verify=1)
+        card = self.card("T", "0000beef", {"VIDEO/clip.mov": 600_000_000})
+        card.insert()
+        app.probe(["devchange", "arrival", "T"], ["wait-text", 1019, "contains", "[T]: Copying...", 20000])
+        time.sleep(0.5)
+        app.probe(["click", 1003], ["wait-text", 1019, "contains", "[T]: Stopped.", 30000])
+        self.assertNotIn("[T]: Finished", app.text(1019))
+        self.assertFalse((self.dest / "000/VIDEO/clip.mov").exists(), "no unverified or partial copy is left")
+        listing = (self.dest / "000.sha256").read_text(encoding="utf-8")
+        self.assertIn("# Not complete: the run was stopped", listing)
         self.assertEqual(app.quit(), 0)
 
     def test_a_card_that_comes_back_gives_only_its_new_files(self):

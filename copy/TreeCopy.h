@@ -1,0 +1,130 @@
+#pragma once
+// The copy of a volume's whole tree into a destination folder, in one pass over the source.
+//
+// A volume is untrusted input. The copy never follows a link (it is named and counted as an
+// error), never writes over a file (a taken name gives "name (2).ext"), writes a name that Windows
+// programs cannot use under a safe name, and files each copy under its name only once it is
+// complete (it is written under a temporary name first). Folders wait on a stack of its own, not on
+// the thread's, so no depth of tree can exhaust the thread. When another volume appears at the
+// source's letter the copy ends and files nothing more.
+//
+// It runs on the calling thread and reports through ITreeCopySink on that thread.
+#include "copy/RunRecords.h"
+#include "log/LogLevel.h"
+#include "platform/Drives.h"
+#include "platform/Files.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ITreeCopySink {
+public:
+    virtual ~ITreeCopySink() = default;
+    virtual void Log(LogLevel level, const std::wstring& text) = 0;
+    // The bytes copied so far, those of the file in progress included.
+    virtual void Progress(uint64_t doneBytes) = 0;
+};
+
+struct TreeCopyInput {
+    std::wstring sourceRoot;      // "E:"
+    std::wstring destinationRoot; // an existing folder: "D:\Copies\000"
+    // Where the destination lies on the source volume, a relative path in upper case
+    // (UpperPathBelowRoot), so the copy does not copy itself; empty when it lies elsewhere.
+    std::wstring destinationBelowSource;
+    // Nonzero: stop. Also the file copy's cancel flag.
+    const std::atomic<int32_t>* stop = nullptr;
+    // The volume the run began with; checked before each folder, at least once a second while
+    // copying and at the end. None: the volume could not tell, nothing is checked.
+    std::optional<platform::VolumeIdentity> volume;
+    // "Verify copies" and "only files not copied before": the run's records, or none. Files copied
+    // before are skipped, and then a folder is made only for a file that needs it.
+    RunRecords* records = nullptr;
+};
+
+struct TreeCopyResult {
+    uint64_t filesCopied = 0;
+    uint64_t filesSkipped = 0; // copied before
+    uint64_t doneBytes = 0;
+    uint32_t errorCount = 0; // entries that were not copied whole, a changed volume included
+    bool stopped = false;    // the stop request ended the copy
+    bool volumeChanged = false;
+};
+
+class CTreeCopy {
+public:
+    CTreeCopy(TreeCopyInput input, ITreeCopySink& sink);
+    CTreeCopy(const CTreeCopy&) = delete;
+    CTreeCopy& operator=(const CTreeCopy&) = delete;
+
+    TreeCopyResult Run();
+
+private:
+    // A folder being copied: where it is on both sides (relative paths; the names may differ on
+    // the destination side) and its listing, read whole so that no listing stays open below it.
+    struct Folder {
+        std::wstring name; // on the volume
+        std::wstring sourceRel;
+        std::wstring destinationRel;
+        std::vector<platform::FolderEntry> entries;
+        size_t next = 0;
+        bool made = true; // in the copy (made or merged); false while it waits for a file
+    };
+
+    bool ShouldEnd();
+    void CopyEntry(const Folder& parent, const platform::FolderEntry& entry);
+    void LogLink(const std::wstring& source);
+    void EnterFolder(const Folder& parent, const platform::FolderEntry& entry);
+    // False when the stop request cut the listing short.
+    bool ReadListing(Folder& folder);
+    void FinishFolder(const Folder& folder);
+    bool MakesFoldersLazily() const;
+    // Makes the folders of the stack that wait for a file; false when one cannot be made.
+    bool MakeWaitingFolders();
+    // The name the folder got in the copy (made, or merged with a folder there), or none.
+    std::optional<std::wstring> PlaceFolder(const std::wstring& parentRel, const std::wstring& name);
+
+    // One file: a copy under a temporary name, then its own name. Both steps never replace.
+    void CopyOneFile(const Folder& parent, const platform::FolderEntry& entry);
+    platform::ErrorCode CopyData(const std::wstring& source, const std::wstring& temporary,
+                                 platform::Sha256Digest& digest, bool& differs);
+    platform::ErrorCode GiveFinalName(const std::wstring& temporary, const std::wstring& folder,
+                                      const std::wstring& name, std::wstring& finalName);
+    void LogRenamed(const std::wstring& source, const std::wstring& name, const std::wstring& placed);
+
+    // A complete copy under its temporary name, waiting for a look at the volume.
+    struct PendingFile {
+        std::wstring source;
+        std::wstring name; // on the volume
+        std::wstring folder;
+        std::wstring temporary;
+        std::wstring sourceRel;
+        std::wstring destinationFolderRel;
+        uint64_t size = 0;
+        platform::FileTime lastWriteTime = 0;
+        platform::Sha256Digest digest{};
+    };
+    void FilePending();
+    void DropPending();
+
+    // False once the volume at the source root is another one. Files the pending copies when the
+    // volume is unchanged, drops them when it changed.
+    bool VolumeUnchanged();
+    bool VolumeCheckDue() const;
+    bool IsOwnDestination(const std::wstring& sourceRel) const;
+    std::wstring SourcePath(const std::wstring& rel) const;
+    std::wstring DestinationPath(const std::wstring& rel) const;
+    bool StopRequested() const;
+    void LogError(const std::wstring& text);
+    static bool OnCopyProgress(uint64_t totalBytes, uint64_t transferredBytes, void* context);
+
+    const TreeCopyInput m_input;
+    ITreeCopySink& m_sink;
+    TreeCopyResult m_result;
+    std::vector<Folder>* m_stack = nullptr;
+    std::vector<PendingFile> m_pending;
+    uint64_t m_fileTotal = 0;
+    uint32_t m_lastVolumeCheck = 0;
+};

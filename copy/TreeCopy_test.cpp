@@ -1,0 +1,361 @@
+// The tree copy on its own, on real folders: E: is the volume, D:\run the destination.
+#include "copy/TreeCopy.h"
+
+#include "copy/FileNames.h"
+#include "platform/Drives.h"
+#include "platform/TempFolder_test.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <pthread.h>
+#include <set>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using platformtest::TempFolder;
+
+constexpr uint32_t kSerial = 0x1234ABCD;
+
+// E: as a volume with that label and serial number.
+void MapCard(const std::string& folder, const std::wstring& label, uint32_t serial) {
+    platform::posix::MapDrive(L'E', folder, platform::kDriveRemovable, label);
+    platform::posix::SetDriveSerial(L'E', serial);
+}
+
+class RecordingSink : public ITreeCopySink {
+public:
+    std::function<void(uint64_t)> onProgress;
+    std::function<void(const std::wstring&)> onLine;
+    std::vector<std::wstring> lines;
+
+    void Log(LogLevel, const std::wstring& text) override {
+        lines.push_back(text);
+        if (onLine)
+            onLine(text);
+    }
+    void Progress(uint64_t doneBytes) override {
+        if (onProgress)
+            onProgress(doneBytes);
+    }
+    bool Has(const std::wstring& line) const {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    size_t CountStarting(const std::wstring& start) const {
+        return static_cast<size_t>(std::count_if(
+            lines.begin(), lines.end(), [&](const std::wstring& line) { return line.rfind(start, 0) == 0; }));
+    }
+};
+
+// The names in a host folder.
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.insert(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+class TreeCopyTest : public ::testing::Test {
+public:
+    TreeCopyResult Copy() {
+        TreeCopyInput input{L"E:", L"D:\\run", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
+        return CTreeCopy(input, m_sink).Run();
+    }
+
+protected:
+    void SetUp() override {
+        MapCard(m_card.Path(), L"CARD", kSerial);
+        platform::posix::MapDrive(L'D', m_disk.Path(), platform::kDriveFixed);
+        m_disk.MakeFolder("run");
+    }
+    void TearDown() override { platform::posix::UnmapAllDrives(); }
+
+    TempFolder m_card;
+    TempFolder m_disk;
+    RecordingSink m_sink;
+    std::atomic<int32_t> m_stop{0};
+};
+
+// Two links back to their own folder, one to its parent, one out of the volume and one to a file
+// outside: none is followed, each is named and counted, and the copy ends at once.
+TEST_F(TreeCopyTest, LinksAreNamedAndNeverFollowed) {
+    TempFolder outside;
+    outside.WriteFile("secret", "outside the volume");
+    m_card.MakeFolder("a");
+    m_card.WriteFile("a/x", "x");
+    for (const auto& [link, target] :
+         std::vector<std::pair<std::string, std::string>>{{"a/self1", "."},
+                                                          {"a/self2", "."},
+                                                          {"a/up", ".."},
+                                                          {"out", outside.Path()},
+                                                          {"a/secret", outside.At("secret")}})
+        ASSERT_EQ(::symlink(target.c_str(), m_card.At(link).c_str()), 0) << link;
+    const auto start = std::chrono::steady_clock::now();
+    const TreeCopyResult result = Copy();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    EXPECT_EQ(result.errorCount, 5u);
+    EXPECT_EQ(result.filesCopied, 1u);
+    for (const wchar_t* line : {L"Not copied: E:\\a\\self1 is a link.",
+                                L"Not copied: E:\\a\\self2 is a link.", L"Not copied: E:\\a\\up is a link.",
+                                L"Not copied: E:\\out is a link.", L"Not copied: E:\\a\\secret is a link."})
+        EXPECT_TRUE(m_sink.Has(line)) << platform::ToUtf8(line);
+    EXPECT_EQ(Names(m_disk.At("run")), (std::set<std::string>{"a"}));
+    EXPECT_EQ(Names(m_disk.At("run/a")), (std::set<std::string>{"x"}));
+}
+
+// Names Windows programs cannot use get safe names; names that meet are numbered; a name with a
+// backslash on a POSIX volume stays one name inside its folder.
+TEST_F(TreeCopyTest, UnusableAndMeetingNamesGetNamesOfTheirOwn) {
+    m_card.WriteFile("a", "plain");
+    m_card.WriteFile("a.", "dot");
+    m_card.WriteFile("com1", "device");
+    m_card.WriteFile("CON.txt", "device with extension");
+    m_card.WriteFile("x", "beside in");
+    m_card.MakeFolder("in");
+    m_card.WriteFile("in/..\\x", "literal");
+    m_card.MakeFolder("c");
+    m_card.WriteFile("c/x_", "p");
+    m_card.WriteFile("c/x.", "q");
+    const TreeCopyResult result = Copy();
+
+    EXPECT_EQ(result.errorCount, 0u);
+    EXPECT_EQ(result.filesCopied, 8u);
+    EXPECT_EQ(Names(m_disk.At("run")),
+              (std::set<std::string>{"a", "a_", "com1_", "CON_.txt", "x", "in", "c"}));
+    EXPECT_EQ(m_disk.ReadFile("run/a"), "plain");
+    EXPECT_EQ(m_disk.ReadFile("run/a_"), "dot");
+    EXPECT_EQ(m_disk.ReadFile("run/com1_"), "device");
+    EXPECT_EQ(m_disk.ReadFile("run/x"), "beside in");
+    EXPECT_EQ(Names(m_disk.At("run/in")), (std::set<std::string>{".._x"}));
+    EXPECT_EQ(m_disk.ReadFile("run/in/.._x"), "literal");
+    EXPECT_EQ(Names(m_disk.At("run/c")), (std::set<std::string>{"x_", "x_ (2)"}));
+    EXPECT_EQ((std::set<std::string>{m_disk.ReadFile("run/c/x_"), m_disk.ReadFile("run/c/x_ (2)")}),
+              (std::set<std::string>{"p", "q"}));
+    EXPECT_TRUE(m_sink.Has(L"E:\\a. is copied as a_: Windows programs cannot use its name."));
+    EXPECT_TRUE(m_sink.Has(L"E:\\CON.txt is copied as CON_.txt: Windows programs cannot use its name."));
+    EXPECT_EQ(m_sink.CountStarting(L"E:\\c\\x") - m_sink.CountStarting(L"E:\\c\\x. is copied as x_:"), 3u);
+    EXPECT_EQ(Names(m_card.Path()), (std::set<std::string>{"a", "a.", "com1", "CON.txt", "x", "in", "c"}));
+}
+
+// Killed after a file's data is written and before its rename: no file under the final name, only
+// the temporary one, which the next copy into the same folder passes over.
+TEST_F(TreeCopyTest, ACopyKilledBeforeItsRenameLeavesOnlyATemporaryFile) {
+    const std::string data(2u << 20, 'k');
+    m_card.WriteFile("big", data);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int reports = 0;
+        // The file's last report comes after its copy is complete and closed, before the rename.
+        m_sink.onProgress = [&](uint64_t done) {
+            if (done == data.size() && ++reports == 2)
+                ::raise(SIGKILL);
+        };
+        Copy();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    EXPECT_EQ(Names(m_disk.At("run")), (std::set<std::string>{"big.harvex-partial"}));
+    EXPECT_TRUE(IsTemporaryName(L"big.harvex-partial"));
+
+    const TreeCopyResult again = Copy();
+    EXPECT_EQ(again.errorCount, 0u);
+    EXPECT_EQ(Names(m_disk.At("run")), (std::set<std::string>{"big", "big.harvex-partial"}));
+    EXPECT_EQ(m_disk.ReadFile("run/big"), data);
+    EXPECT_EQ(m_sink.CountStarting(L"E:\\big is copied as"), 0u);
+}
+
+// Creates `depth` nested folders "d" below host folder root, with a file in the first.
+void MakeDeepTree(const std::string& root, int depth) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int level = 0; level < depth; ++level) {
+        ASSERT_EQ(::mkdirat(fd, "d", 0755), 0) << level;
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0) << level;
+        fd = next;
+        if (level == 0) {
+            const int file = ::openat(fd, "f", O_WRONLY | O_CREAT, 0644);
+            ASSERT_EQ(::write(file, "f", 1), 1);
+            ::close(file);
+        }
+    }
+    ::close(fd);
+}
+
+// How many folders "d" lie one in another below host folder root.
+int DeepTreeDepth(const std::string& root) {
+    int depth = 0;
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    while (fd >= 0) {
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        depth += fd >= 0 ? 1 : 0;
+    }
+    return depth;
+}
+
+// 10,000 nested folders on a thread with a 256 KiB stack: copied as deep as the system's path
+// limit allows, every folder beyond logged, and the thread lives to return.
+TEST_F(TreeCopyTest, TenThousandNestedFoldersOnASmallStack) {
+    // In memory when it can be: 10,000 folders on a shared disk take many seconds.
+    const TempFolder card("/dev/shm");
+    const TempFolder disk("/dev/shm");
+    MapCard(card.Path(), L"CARD", kSerial);
+    platform::posix::MapDrive(L'D', disk.Path(), platform::kDriveFixed);
+    disk.MakeFolder("run");
+    MakeDeepTree(card.Path(), 10000);
+    struct Job {
+        TreeCopyTest* test;
+        TreeCopyResult result;
+    } job{this, {}};
+    pthread_attr_t attributes;
+    ASSERT_EQ(::pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(::pthread_attr_setstacksize(&attributes, 256u << 10), 0);
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(
+                  &thread, &attributes,
+                  [](void* context) -> void* {
+                      auto* job = static_cast<Job*>(context);
+                      job->result = job->test->Copy();
+                      return nullptr;
+                  },
+                  &job),
+              0);
+    ::pthread_join(thread, nullptr);
+    ::pthread_attr_destroy(&attributes);
+
+    EXPECT_EQ(disk.ReadFile("run/d/f"), "f");
+    const int copied = DeepTreeDepth(disk.At("run"));
+    EXPECT_GT(copied, 1000); // a host path holds at most 4,096 bytes
+    EXPECT_GE(job.result.errorCount, 1u);
+    EXPECT_EQ(job.result.errorCount, m_sink.CountStarting(L"CreateDirectory failed for D:\\run\\d\\d") +
+                                         m_sink.CountStarting(L"FindFirstFile failed for E:\\d\\d") +
+                                         m_sink.CountStarting(L"GetFileAttributesEx failed for E:\\d\\d"));
+    EXPECT_EQ(m_sink.CountStarting(L"E:\\d"),
+              static_cast<size_t>(copied) + 1 + m_sink.CountStarting(L"CreateDirectory failed"));
+    // TempFolder's removal works with whole paths, which stop at the limit.
+    EXPECT_EQ(std::system(("rm -rf " + card.At("d") + " " + disk.At("run/d")).c_str()), 0);
+}
+
+// Another volume at the letter: between folders, and during a file.
+TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
+    m_card.MakeFolder("A");
+    m_card.MakeFolder("B");
+    m_card.WriteFile("A/a1", "a1");
+    m_card.WriteFile("B/b1", "b1");
+    m_sink.onLine = [this](const std::wstring& line) {
+        if (line == L"E:\\A" || line == L"E:\\B")
+            MapCard(m_card.Path(), L"CARD", kSerial + 1);
+    };
+    TreeCopyResult result = Copy();
+    EXPECT_TRUE(result.volumeChanged);
+    EXPECT_FALSE(result.stopped);
+    EXPECT_EQ(result.errorCount, 1u);
+    EXPECT_EQ(m_sink.lines.back(), L"Stopped: the volume in E: was changed.");
+    EXPECT_EQ(Names(m_disk.At("run")).size(), 1u); // the folder entered before the change, and no more
+
+    // The label alone changes while a file is copied, a second after the last look.
+    m_sink = RecordingSink();
+    platformtest::RemoveTree(m_card.At("A"));
+    platformtest::RemoveTree(m_card.At("B"));
+    MapCard(m_card.Path(), L"CARD", kSerial);
+    m_card.WriteFile("big", std::string(20u << 20, 'b'));
+    m_disk.MakeFolder("run2");
+    bool changed = false;
+    m_sink.onProgress = [&](uint64_t) {
+        if (changed)
+            return;
+        changed = true;
+        MapCard(m_card.Path(), L"OTHER", kSerial);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    };
+    TreeCopyInput input{L"E:", L"D:\\run2", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
+    result = CTreeCopy(input, m_sink).Run();
+    EXPECT_TRUE(result.volumeChanged);
+    EXPECT_EQ(result.filesCopied, 0u);
+    EXPECT_TRUE(Names(m_disk.At("run2")).empty());
+    EXPECT_EQ(m_sink.lines, (std::vector<std::wstring>{L"Stopped: the volume in E: was changed."}));
+
+    // Changed as soon as a copy is complete: it waits under its temporary name for the next look,
+    // which drops it.
+    m_sink = RecordingSink();
+    MapCard(m_card.Path(), L"CARD", kSerial);
+    m_disk.MakeFolder("run3");
+    m_sink.onProgress = [&](uint64_t done) {
+        if (done == (20u << 20))
+            MapCard(m_card.Path(), L"CARD", kSerial + 2);
+    };
+    input.destinationRoot = L"D:\\run3";
+    result = CTreeCopy(input, m_sink).Run();
+    EXPECT_TRUE(result.volumeChanged);
+    EXPECT_EQ(result.filesCopied, 0u);
+    EXPECT_TRUE(Names(m_disk.At("run3")).empty());
+    EXPECT_EQ(m_sink.lines,
+              (std::vector<std::wstring>{L"E:\\big", L"Stopped: the volume in E: was changed."}));
+}
+
+TEST(FileNames, SafeNumberedAndTemporaryNames) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* safe;
+    } safeCases[] = {
+        {L"IMG_0001.JPG", L"IMG_0001.JPG"},
+        {L"a.", L"a_"},
+        {L"Fotos ", L"Fotos_"},
+        {L"...", L"___"},
+        {L"com1", L"com1_"},
+        {L"CON.txt", L"CON_.txt"},
+        {L"lpt9 .x", L"lpt9 _.x"},
+        {L"conin$", L"conin$_"},
+        {L"COM0", L"COM0"},
+        {L"a:b*c?\"<>|", L"a_b_c_____"},
+        {L"x\r\ny", L"x__y"},
+        {L".profile", L".profile"},
+    };
+    for (const auto& c : safeCases)
+        EXPECT_EQ(SafeName(c.name), c.safe) << platform::ToUtf8(c.name);
+    EXPECT_EQ(SafeName(std::wstring(L"..") + platform::kHostBackslash + L"x"), L".._x");
+
+    EXPECT_EQ(NumberedName(L"IMG.JPG", 2), L"IMG (2).JPG");
+    EXPECT_EQ(NumberedName(L"notes", 3), L"notes (3)");
+    EXPECT_EQ(NumberedName(L".profile", 2), L".profile (2)");
+    EXPECT_EQ(NumberedName(L"a.tar.gz", 10), L"a.tar (10).gz");
+    const std::wstring longest = std::wstring(251, L'n') + L".jpg";
+    EXPECT_EQ(NumberedName(longest, 2), std::wstring(247, L'n') + L" (2).jpg");
+    EXPECT_EQ(NumberedName(longest, 2).size(), kMaxNameLength);
+
+    EXPECT_EQ(TemporaryName(L"IMG.JPG"), L"IMG.JPG.harvex-partial");
+    EXPECT_EQ(TemporaryName(longest).size(), kMaxNameLength);
+    // A surrogate pair is never cut in half.
+    const std::wstring emoji = std::wstring(239, L'e') + L"\xD83D\xDE00";
+    EXPECT_EQ(TemporaryName(emoji), std::wstring(239, L'e') + L".harvex-partial");
+    for (const std::wstring& name :
+         {TemporaryName(L"a"), NumberedName(TemporaryName(L"a.b"), 2), TemporaryName(longest)})
+        EXPECT_TRUE(IsTemporaryName(name)) << platform::ToUtf8(name);
+    for (const std::wstring name : {L"a", L"harvex-partial", L"a.harvex-partial (2)"})
+        EXPECT_FALSE(IsTemporaryName(name)) << platform::ToUtf8(name);
+}
+
+} // namespace

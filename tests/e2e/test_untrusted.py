@@ -1,0 +1,128 @@
+"""Untrusted volumes: links and link loops, names that meet or that Windows programs cannot use, a
+"Copy to" that already holds files, a kill in the middle of a file, and another card at the letter.
+docs/reliability.md lists each case.
+"""
+
+import os
+import signal
+import time
+
+import faults_support as fs
+from harness import Volume, make_tree, tree_listing, wait_until
+from test_faults import FaultCase
+
+REMOVABLE = 2
+
+
+def names(folder):
+    return set(os.listdir(folder))
+
+
+class UntrustedVolumes(FaultCase):
+    def run_once(self, app, letter, count=1):
+        lines = self.wait_runs_ended(app, letter, count=count, timeout=90)
+        return fs.run_lines(lines, letter, count - 1)
+
+    def test_links_and_link_loops_are_named_and_not_followed(self):
+        # Wine lists a link to a file as the file itself (only links to folders are reparse points
+        # there), so file links are tested natively.
+        outside = make_tree(self.prefix.work_dir / "outside", {"secret.txt": "outside the volume", "sub/s": "s"})
+        volume = make_tree(self.prefix.work_dir / "links", {"DCIM/a.jpg": 5000})
+        links = {"DCIM/self1": ".", "DCIM/self2": ".", "DCIM/up": "..", "out": str(outside)}
+        for link, target in links.items():
+            os.symlink(target, volume / link)
+        copies = self.copies_folder()
+        app = self.start_with(copies)
+        self.define("Q", volume)
+        self.arrive(app, "Q")
+        run_text = self.run_once(app, "Q")
+        for link in links:
+            self.assertIn("Not copied: Q:\\" + link.replace("/", "\\") + " is a link.", run_text)
+        self.assertEqual(run_text[-1], "Finished with 4 errors.")
+        self.assertEqual(set(tree_listing(copies / "000")), {"DCIM", "DCIM/a.jpg"})
+        self.assertEqual(app.text(1016), "Complete with 4 errors.")
+
+    def test_names_that_meet_or_that_windows_cannot_use(self):
+        volume = Volume(self.prefix, "N", REMOVABLE, entries={
+            "IMG.JPG": "upper", "img.jpg": "lower", "a": "plain", "a.": "dot", "com1": "device",
+            "sub/CON.txt": "device with extension", "sub/x ": "blank"})
+        copies = self.copies_folder()
+        app = self.start_with(copies)
+        volume.insert()
+        self.arrive(app, "N")
+        run_text = self.run_once(app, "N")
+        self.assertEqual(run_text[-1], "Finished.", run_text)
+        run = copies / "000"
+        jpgs = {name for name in names(run) if name.lower().endswith(".jpg")}
+        self.assertEqual({name.lower() for name in jpgs}, {"img.jpg", "img (2).jpg"})
+        self.assertEqual({(run / name).read_text() for name in jpgs}, {"upper", "lower"})
+        self.assertEqual(names(run) - jpgs, {"a", "a_", "com1_", "sub"})
+        self.assertEqual(names(run / "sub"), {"CON_.txt", "x_"})
+        for name, content in (("a", "plain"), ("a_", "dot"), ("com1_", "device"), ("sub/x_", "blank")):
+            self.assertEqual((run / name).read_text(), content, name)
+        self.assertIn("N:\\com1 is copied as com1_: Windows programs cannot use its name.", run_text)
+        self.assertTrue(any(t.endswith(" (2).jpg: its name is taken in the destination.") for t in run_text),
+                        run_text)
+
+    def test_no_folder_rule_keeps_the_files_already_in_copy_to(self):
+        copies = self.copies_folder()
+        (copies / "notes.txt").write_text("the user's own")
+        volume = Volume(self.prefix, "M", REMOVABLE, entries={"notes.txt": "card", "DCIM/x.jpg": "x"})
+        app = self.start_with(copies, folder_name=0xFFFFFFFF)
+        volume.insert()
+        for arrival in (1, 2):
+            self.arrive(app, "M")
+            run_text = self.run_once(app, "M", arrival)
+            self.assertEqual(run_text[-1], "Finished.", run_text)
+        self.assertEqual((copies / "notes.txt").read_text(), "the user's own")
+        self.assertEqual((copies / "notes (2).txt").read_text(), "card")
+        self.assertEqual((copies / "notes (3).txt").read_text(), "card")
+        self.assertEqual(names(copies / "DCIM"), {"x.jpg", "x (2).jpg"})
+        self.assertIn("M:\\notes.txt is copied as notes (3).txt: its name is taken in the destination.", run_text)
+
+    def test_a_kill_mid_file_leaves_no_file_under_its_name(self):
+        backing = make_tree(self.prefix.work_dir / "killbacking", {"clip[slow].bin": 700_000, "z.txt": "z"})
+        slow = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "killvol")
+        copies = self.copies_folder()
+        app = self.start_with(copies)
+        self.define("K", slow.folder)
+        self.arrive(app, "K")
+        partial = copies / "000" / ("clip[slow].bin" + fs.TEMPORARY_SUFFIX)
+        wait_until(lambda: partial.exists() and partial.stat().st_size > 0, timeout=60, interval=0.02,
+                   what="the slow file under way")
+        pid = fs.wine_process_of("harvex.exe", self.prefix.path)
+        self.assertIsNotNone(pid)
+        os.kill(pid, signal.SIGKILL)
+        app.wait_exit(timeout=30)
+        self.assertEqual(names(copies / "000"), {partial.name})
+        self.assertLess(partial.stat().st_size, 700_000)
+
+        again = self.start_with(copies)
+        self.arrive(again, "K")
+        lines = self.wait_runs_ended(again, "K", timeout=90)
+        audit, run_text = self.audit(fs.source_listing(backing), copies / "001", lines, "K")
+        self.assert_sound(audit)
+        self.assertEqual(run_text[-1], "Finished.")
+        self.assertEqual(len(audit.identical), 2)
+
+    def test_a_changed_serial_number_ends_the_run(self):
+        # Wine reads a mapped drive's serial number from .windows-serial at its root when the letter
+        # is defined; the letter defined again over a new number is another card to the program.
+        first = make_tree(self.prefix.work_dir / "card1", {
+            ".windows-serial": "1111AAAA", ".windows-label": "CARD",
+            "DCIM/100/IMG_0001[slow].JPG": 600_000, "DCIM/101/IMG_0100.JPG": "later"})
+        slow = fs.FaultFs(self.cleanup, first, self.prefix.work_dir / "card1view")
+        copies = self.copies_folder()
+        app = self.start_with(copies)
+        self.define("W", slow.folder)
+        self.arrive(app, "W")
+        partial = copies / "000" / "DCIM" / "100" / ("IMG_0001[slow].JPG" + fs.TEMPORARY_SUFFIX)
+        wait_until(partial.exists, timeout=60, interval=0.02, what="the slow file under way")
+        (first / ".windows-serial").write_text("2222BBBB")
+        self.define("W", slow.folder)
+        run_text = self.run_once(app, "W")
+        self.assertEqual(run_text[-1], "Stopped: the volume in W: was changed.", run_text)
+        copied = [rel for rel, listing in tree_listing(copies / "000").items()
+                  if listing[0] == "file" and rel.startswith("DCIM")]
+        self.assertEqual(copied, [], "nothing is filed after the change")
+        self.assertEqual(app.text(1016), "Stopped.")
