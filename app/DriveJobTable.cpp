@@ -2,8 +2,8 @@
 
 DriveJobTable::DriveJobTable(IJobHost* host, std::function<RunOptions()> optionsNow)
     : m_optionsNow(std::move(optionsNow)) {
-    m_jobs.reserve(kDriveCount);
-    for (int32_t i = 0; i < kDriveCount; ++i)
+    m_jobs.reserve(kDriveLetterCount);
+    for (int32_t i = 0; i < kDriveLetterCount; ++i)
         m_jobs.push_back(std::make_unique<CDriveJob>(i, host));
 }
 
@@ -12,7 +12,7 @@ DriveJobTable::~DriveJobTable() = default;
 void DriveJobTable::Attach(int32_t driveIndex) {
     CDriveJob& job = Job(driveIndex);
     if (m_closed) {
-        job.Log(LogBasic, L"drive attached");
+        job.Log(LogLevel::Basic, L"drive attached");
         return;
     }
     job.Attach(m_optionsNow ? m_optionsNow() : RunOptions{});
@@ -20,8 +20,9 @@ void DriveJobTable::Attach(int32_t driveIndex) {
 
 void DriveJobTable::AttachUnmanaged(int32_t driveIndex) {
     CDriveJob& job = Job(driveIndex);
-    job.Log(LogBasic, L"drive attached");
-    job.Log(LogBasic, L"Not copied: this drive is not managed (tick it in the drive list to copy it).");
+    job.Log(LogLevel::Basic, L"drive attached");
+    job.Log(LogLevel::Basic,
+            L"Not copied: this drive is not managed (tick it in the drive list to copy it).");
 }
 
 void DriveJobTable::Detach(int32_t driveIndex) {

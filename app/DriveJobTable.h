@@ -4,12 +4,11 @@
 #include "copy/DriveJob.h"
 #include "copy/RunOptions.h"
 #include "drives/DriveJobs.h"
+#include "drives/DriveTypes.h"
 
 #include <functional>
 #include <memory>
 #include <vector>
-
-inline constexpr int32_t kDriveCount = 26;
 
 class DriveJobTable : public IDriveJobs {
 public:

@@ -48,7 +48,7 @@ TEST(DriveJobTable, AnUnmanagedArrivalIsLoggedButStartsNoCopy) {
     ASSERT_EQ(host.lines.size(), 2u);
     EXPECT_EQ(host.lines[0].text, L"drive attached");
     EXPECT_EQ(host.lines[0].drive, 16);
-    EXPECT_EQ(host.lines[1].level, LogBasic);
+    EXPECT_EQ(host.lines[1].level, LogLevel::Basic);
     EXPECT_NE(host.lines[1].text.find(L"not managed"), std::wstring::npos);
     EXPECT_EQ(options.asked, 0) << "no run is prepared for an unmanaged drive";
     EXPECT_FALSE(jobs.Job(16).IsRunning());

@@ -77,30 +77,11 @@ CMainDlg::~CMainDlg() = default;
 int CMainDlg::DoModal(HINSTANCE instance, const StartOptions& start) {
     m_instance = instance;
     m_start = start;
-    INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), GetActiveWindow(), DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
+    INT_PTR result = RunModal(instance, IDD_MAIN, GetActiveWindow());
     if (result == -1)
         return -1;
     // Wine's modal loop gives 1 when WM_QUIT ends it; "Quit" always means exit code 0.
     return m_quitRequested ? 0 : static_cast<int>(result);
-}
-
-INT_PTR CALLBACK CMainDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CMainDlg*>(lParam);
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        self->m_hwnd = hwnd;
-        return self->HandleMessage(message, wParam, lParam);
-    }
-    auto* self = reinterpret_cast<CMainDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->HandleMessage(message, wParam, lParam);
-}
-
-INT_PTR CMainDlg::Result(LRESULT value) {
-    SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, value);
-    return TRUE;
 }
 
 INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -366,10 +347,10 @@ void CMainDlg::StopJobsForQuit() {
 }
 
 void CMainDlg::OnEndSession() {
-    for (int32_t i = 0; i < kDriveCount; ++i) {
+    for (int32_t i = 0; i < kDriveLetterCount; ++i) {
         CDriveJob& job = m_jobs.Job(i);
         if (job.IsRunning())
-            job.Log(LogBasic, L"The session is ending: the copy is stopped.");
+            job.Log(LogLevel::Basic, L"The session is ending: the copy is stopped.");
     }
     m_jobs.Close();
     m_listCheck.Stop();
@@ -540,7 +521,7 @@ RunOptions CMainDlg::RunOptionsNow() {
     // The controls count as they stand now, saved or not.
     RunOptions options;
     options.copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-    options.folderNaming = ComboSelection(m_folderNamesCombo);
+    options.folderNaming = static_cast<FolderNaming>(ComboSelection(m_folderNamesCombo));
     options.completion = m_options.completion;
     options.copying = m_options.copying;
     return options;

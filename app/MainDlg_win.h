@@ -9,6 +9,7 @@
 #include "copy/ListCheck.h"
 #include "drives/DriveListView_win.h"
 #include "drives/DriveMonitor.h"
+#include "platform/ModalDialog_win.h"
 #include "platform/Registry.h"
 #include "settings/CompletionOptions.h"
 #include "settings/DialogPositionRegSaver_win.h"
@@ -20,7 +21,9 @@
 #include <memory>
 #include <vector>
 
-class CMainDlg : public CDialogPositionRegSaver<CMainDlg>, public CDialogGridResize<CMainDlg> {
+class CMainDlg : public platform::ModalDialog<CMainDlg>,
+                 public CDialogPositionRegSaver<CMainDlg>,
+                 public CDialogGridResize<CMainDlg> {
 public:
     CMainDlg();
     ~CMainDlg();
@@ -32,12 +35,11 @@ public:
     int DoModal(HINSTANCE instance, const StartOptions& start = {});
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class platform::ModalDialog<CMainDlg>;
     static LRESULT CALLBACK DriveListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                           DWORD_PTR self);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleCommand(int id);
-    INT_PTR Result(LRESULT value);
 
     BOOL OnInitDialog();
     void OnDestroy();
@@ -66,7 +68,6 @@ private:
     void ShowProgressView(const ReportBatchView& view);
     void SetProgressText(const std::wstring& text);
 
-    HWND m_hwnd = nullptr;
     HINSTANCE m_instance = nullptr;
     bool m_quitRequested = false;
     StartOptions m_start;

@@ -1,5 +1,7 @@
 #include "app/ReportQueue.h"
 
+#include "drives/DriveTypes.h"
+
 ReportQueue::ReportQueue(std::function<void()> wake) : m_wake(std::move(wake)) {}
 
 void ReportQueue::PushLocked(QueuedReport&& report) {
@@ -82,7 +84,7 @@ std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text) {
     // "Verify a copy..." reports under an index past the last drive letter.
     std::wstring line = driveIndex >= 0 && driveIndex < 26 ? L"[A]: " : L"[Verify]: ";
     if (line[1] == L'A')
-        line[1] = static_cast<wchar_t>(L'A' + driveIndex);
+        line[1] = DriveLetter(driveIndex);
     line += text;
     line += L"\r\n";
     return line;
@@ -93,7 +95,7 @@ ReportBatchView ViewReportBatch(const std::vector<QueuedReport>& batch, int32_t 
     for (const QueuedReport& report : batch) {
         switch (report.kind) {
         case QueuedReport::Kind::LogLine:
-            if (selectedLevel >= 0 && report.level <= selectedLevel) {
+            if (selectedLevel >= 0 && static_cast<int32_t>(report.level) <= selectedLevel) {
                 view.appendText += DisplayedLogLine(report.driveIndex, report.text);
                 ++view.appendedLines;
             }

@@ -14,7 +14,7 @@ struct QueuedReport {
     enum class Kind { LogLine, Progress, RunEnded };
     Kind kind = Kind::LogLine;
     int32_t driveIndex = 0;
-    LogLevel level = LogBasic;
+    LogLevel level = LogLevel::Basic;
     std::wstring text;
     ProgressReport progress;
 };

@@ -10,8 +10,8 @@ namespace {
 TEST(ReportQueue, WakesOnlyWhenTheQueueWasEmpty) {
     int wakes = 0;
     ReportQueue queue([&wakes] { ++wakes; });
-    queue.PushLogLine(4, LogBasic, L"drive attached");
-    queue.PushLogLine(4, LogBasic, L"Copying...");
+    queue.PushLogLine(4, LogLevel::Basic, L"drive attached");
+    queue.PushLogLine(4, LogLevel::Basic, L"Copying...");
     EXPECT_EQ(wakes, 1);
     EXPECT_EQ(queue.TakeAll().size(), 2u);
     queue.PushRunEnded(4);
@@ -38,7 +38,7 @@ TEST(ReportQueue, CollapsesConsecutiveProgressOfOneDriveOnly) {
 TEST(ReportQueue, ProgressDoesNotJumpOverALogLine) {
     ReportQueue queue(nullptr);
     queue.PushProgress({4, L"", 0.1f, 1, 0});
-    queue.PushLogLine(4, LogFiles, L"E:\\a.jpg");
+    queue.PushLogLine(4, LogLevel::Files, L"E:\\a.jpg");
     queue.PushProgress({4, L"", 0.2f, 2, 0});
     EXPECT_EQ(queue.TakeAll().size(), 3u);
 }
@@ -47,7 +47,7 @@ TEST(ReportQueue, NoWakeAfterClose) {
     int wakes = 0;
     ReportQueue queue([&wakes] { ++wakes; });
     queue.Close();
-    queue.PushLogLine(0, LogBasic, L"late");
+    queue.PushLogLine(0, LogLevel::Basic, L"late");
     EXPECT_EQ(wakes, 0);
     EXPECT_EQ(queue.TakeAll().size(), 1u) << "nothing is lost, only nobody is woken";
 }
@@ -61,9 +61,9 @@ TEST(ReportQueue, FilterAndPrefixFollowTheSelectedLevel) {
         r.text = text;
         batch.push_back(r);
     };
-    line(16, LogBasic, L"Copying...");
-    line(16, LogFolders, L"Q:\\DCIM");
-    line(16, LogFiles, L"Q:\\DCIM\\a.jpg");
+    line(16, LogLevel::Basic, L"Copying...");
+    line(16, LogLevel::Folders, L"Q:\\DCIM");
+    line(16, LogLevel::Files, L"Q:\\DCIM\\a.jpg");
     EXPECT_EQ(ViewReportBatch(batch, 0).appendText, L"[Q]: Copying...\r\n");
     EXPECT_EQ(ViewReportBatch(batch, 1).appendedLines, 2u);
     EXPECT_EQ(ViewReportBatch(batch, 2).appendText,
@@ -94,7 +94,7 @@ TEST(ReportQueue, ThreadedWorkersLoseNothingAndKeepTheirOrder) {
     for (int drive = 0; drive < 4; ++drive) {
         workers.emplace_back([&queue, drive] {
             for (int i = 0; i < kLines; ++i) {
-                queue.PushLogLine(drive, LogFiles, std::to_wstring(i));
+                queue.PushLogLine(drive, LogLevel::Files, std::to_wstring(i));
                 queue.PushProgress({drive, L"", static_cast<float>(i) / kLines, 0, 0});
             }
         });

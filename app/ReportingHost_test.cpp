@@ -30,7 +30,7 @@ TEST(ReportingHost, ThreadedCompletionWaitsUntilTheFinalReportIsShown) {
                      acted = true;
                  });
     std::thread worker([&] {
-        host.ShowLogLine(4, LogBasic, L"Finished with 2 errors.");
+        host.ShowLogLine(4, LogLevel::Basic, L"Finished with 2 errors.");
         host.ShowProgress({4, L"", 1.0f, 0, 2});
         host.RunCompletionActions({4, CompletionOptions{}, 2});
     });

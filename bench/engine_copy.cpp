@@ -42,7 +42,7 @@ struct Options {
     std::string source;
     std::string destination;
     bool dialogHost = true;
-    int32_t logLevel = LogFiles;
+    int32_t logLevel = static_cast<int32_t>(LogLevel::Files); // the combo box index the dialog filters by
     int batchMs = 0;
     RunOptions run;
     std::wstring folder = L"copy";
@@ -69,8 +69,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else
             folders.push_back(arg);
     }
-    if (folders.size() != 2 || options.logLevel < LogBasic || options.logLevel > LogFiles ||
-        options.batchMs < 0)
+    if (folders.size() != 2 || options.logLevel < static_cast<int32_t>(LogLevel::Basic) ||
+        options.logLevel > static_cast<int32_t>(LogLevel::Files) || options.batchMs < 0)
         return false;
     options.source = folders[0];
     options.destination = folders[1];

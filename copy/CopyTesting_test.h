@@ -27,7 +27,7 @@ using platformtest::TempFolder;
 
 struct LoggedLine {
     int32_t driveIndex = 0;
-    LogLevel level = LogBasic;
+    LogLevel level = LogLevel::Basic;
     std::wstring text;
 };
 
@@ -46,7 +46,7 @@ public:
 inline RunOptions NumberedRunIn(const std::wstring& copyTo, NamingEnvironment* naming = nullptr) {
     RunOptions options;
     options.copyTo = copyTo;
-    options.folderNaming = ThreeDigits;
+    options.folderNaming = FolderNaming::ThreeDigits;
     options.naming = naming;
     return options;
 }
@@ -100,7 +100,7 @@ public:
         return m_lines;
     }
     // The texts of the lines up to a level, in order.
-    std::vector<std::wstring> Texts(LogLevel upTo = LogFiles) {
+    std::vector<std::wstring> Texts(LogLevel upTo = LogLevel::Files) {
         std::vector<std::wstring> texts;
         for (const LoggedLine& line : Lines()) {
             if (line.level <= upTo)

@@ -136,20 +136,20 @@ std::wstring MakeVolumeLabelFolder(const std::wstring& base, int32_t driveIndex,
     return MakeNumberedFolder(false, path + L".", env);
 }
 
-std::wstring MakeDestinationFolder(const std::wstring& copyToText, int32_t selectedIndex, int32_t driveIndex,
+std::wstring MakeDestinationFolder(const std::wstring& copyToText, FolderNaming naming, int32_t driveIndex,
                                    NamingEnvironment& env) {
     // A relative text would put the copy below whatever folder the process happens to be in.
     if (!IsAbsoluteFolder(copyToText))
         return std::wstring();
     const std::wstring base = BasePath(copyToText);
-    switch (selectedIndex) {
-    case DateTime:
+    switch (naming) {
+    case FolderNaming::DateTime:
         return MakeDateTimeFolder(base, env);
-    case ThreeDigits:
+    case FolderNaming::ThreeDigits:
         return MakeNumberedFolder(false, base, env);
-    case FiveDigits:
+    case FolderNaming::FiveDigits:
         return MakeNumberedFolder(true, base, env);
-    case VolumeLabel:
+    case FolderNaming::VolumeLabel:
         return MakeVolumeLabelFolder(base, driveIndex, env);
     default:
         return copyToText;

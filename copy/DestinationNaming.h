@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <string>
 
-// The "Folder names:" combo index and the stored "Folder name".
-enum FolderNaming : int32_t {
+// The "Folder names:" combo index and the stored "Folder name". Any other value (-1 when nothing is
+// selected, or a damaged setting) means no rule: the copy goes into "Copy to" itself.
+enum class FolderNaming : int32_t {
     DateTime = 0,
     ThreeDigits = 1,
     FiveDigits = 2,
@@ -53,5 +54,5 @@ std::wstring MakeVolumeLabelFolder(const std::wstring& base, int32_t driveIndex,
 // just made by the selected rule; the text itself when no rule is selected (selectedIndex outside
 // 0..3); an empty text when the "Copy to" text is empty or not absolute (a drive or a UNC path), or
 // when no folder could be made.
-std::wstring MakeDestinationFolder(const std::wstring& copyToText, int32_t selectedIndex, int32_t driveIndex,
+std::wstring MakeDestinationFolder(const std::wstring& copyToText, FolderNaming naming, int32_t driveIndex,
                                    NamingEnvironment& env = SystemNamingEnvironment());

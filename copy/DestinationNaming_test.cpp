@@ -87,41 +87,42 @@ TEST(FolderNameOfLabel, LabelsThatWindowsCannotNameHaveNoName) {
 TEST_F(NamingTest, RelativeCopyToMakesNothing) {
     for (const wchar_t* copyTo : {L"copies", L"\\copies", L"\\", L"D:copies", L"..\\up", L"\u0001"}) {
         for (int32_t selected : {-1, 0, 1, 2, 3})
-            EXPECT_EQ(MakeDestinationFolder(copyTo, selected, 4, m_env), L"") << platform::ToUtf8(copyTo);
+            EXPECT_EQ(MakeDestinationFolder(copyTo, FolderNaming{selected}, 4, m_env), L"")
+                << platform::ToUtf8(copyTo);
     }
     EXPECT_TRUE(m_env.creations.empty());
     // A UNC path is absolute: its folder is asked for (this machine has no such server).
-    MakeDestinationFolder(L"\\\\server\\share", ThreeDigits, 4, m_env);
+    MakeDestinationFolder(L"\\\\server\\share", FolderNaming::ThreeDigits, 4, m_env);
     EXPECT_EQ(m_env.creations, (std::vector<std::wstring>{L"\\\\server\\share\\000"}));
-    EXPECT_EQ(MakeDestinationFolder(L"t:/dest", -1, 4, m_env), L"t:/dest");
+    EXPECT_EQ(MakeDestinationFolder(L"t:/dest", FolderNaming{-1}, 4, m_env), L"t:/dest");
 }
 
 TEST_F(NamingTest, EmptyCopyToMakesNothingWhateverTheRule) {
     for (int32_t selected : {-1, 0, 1, 2, 3, 4})
-        EXPECT_EQ(MakeDestinationFolder(L"", selected, 4, m_env), L"") << selected;
+        EXPECT_EQ(MakeDestinationFolder(L"", FolderNaming{selected}, 4, m_env), L"") << selected;
     EXPECT_TRUE(m_env.probes.empty());
     EXPECT_TRUE(m_env.creations.empty());
 }
 
 TEST_F(NamingTest, NoSelectionGivesTheTextAsReadAndMakesNothing) {
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\dest\\\\", -1, 4, m_env), L"T:\\dest\\\\");
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\dest", 4, 4, m_env), L"T:\\dest");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\dest\\\\", FolderNaming{-1}, 4, m_env), L"T:\\dest\\\\");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\dest", FolderNaming{4}, 4, m_env), L"T:\\dest");
     EXPECT_TRUE(m_env.probes.empty());
     EXPECT_TRUE(m_env.creations.empty());
     EXPECT_FALSE(m_folder.Exists("dest"));
 }
 
 TEST_F(NamingTest, DriveRootAsCopyToGetsOneBackslash) {
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\", ThreeDigits, 4, m_env), L"T:\\000");
-    EXPECT_EQ(MakeDestinationFolder(L"T:", ThreeDigits, 4, m_env), L"T:\\001");
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\\\\\", ThreeDigits, 4, m_env), L"T:\\002");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FolderNaming::ThreeDigits, 4, m_env), L"T:\\000");
+    EXPECT_EQ(MakeDestinationFolder(L"T:", FolderNaming::ThreeDigits, 4, m_env), L"T:\\001");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\\\\\", FolderNaming::ThreeDigits, 4, m_env), L"T:\\002");
     EXPECT_TRUE(m_folder.Exists("000") && m_folder.Exists("001") && m_folder.Exists("002"));
 }
 
 TEST_F(NamingTest, SequenceStartsAtZero) {
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\", ThreeDigits, 4, m_env), L"T:\\000");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FolderNaming::ThreeDigits, 4, m_env), L"T:\\000");
     EXPECT_EQ(ProbedNames(), (std::vector<std::wstring>{L"000"}));
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FiveDigits, 4, m_env), L"T:\\00000");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FolderNaming::FiveDigits, 4, m_env), L"T:\\00000");
     EXPECT_TRUE(m_folder.Exists("00000"));
 }
 
@@ -188,7 +189,7 @@ TEST_F(NamingTest, ANameMadeInBetweenCountsAsTaken) {
 
 TEST_F(NamingTest, MissingCopyToFolderGivesEmptyForEveryRule) {
     for (int32_t selected : {0, 1, 2, 3})
-        EXPECT_EQ(MakeDestinationFolder(L"T:\\missing", selected, 25, m_env), L"") << selected;
+        EXPECT_EQ(MakeDestinationFolder(L"T:\\missing", FolderNaming{selected}, 25, m_env), L"") << selected;
     EXPECT_FALSE(m_folder.Exists("missing"));
 }
 
@@ -216,7 +217,7 @@ public:
 TEST_F(NamingTest, DateTimeNameHasMilliseconds) {
     SteppingClock env;
     env.readings = {{2024, 3, 7, 14, 5, 9, 42}};
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\", DateTime, 4, env), L"T:\\2024-03-07 14-05-09.042");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FolderNaming::DateTime, 4, env), L"T:\\2024-03-07 14-05-09.042");
     EXPECT_TRUE(env.probes.empty()); // the creation itself is the test
 }
 
@@ -248,9 +249,9 @@ TEST_F(NamingTest, DateTimeFailsOnOtherErrors) {
 TEST_F(NamingTest, VolumeLabelThenNumberedLabel) {
     TempFolder card;
     platform::posix::MapDrive(L'E', card.Path(), platform::kDriveRemovable, L"CANON_DC");
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\", VolumeLabel, 4, m_env), L"T:\\CANON_DC");
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\", VolumeLabel, 4, m_env), L"T:\\CANON_DC.000");
-    EXPECT_EQ(MakeDestinationFolder(L"T:\\", VolumeLabel, 4, m_env), L"T:\\CANON_DC.001");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FolderNaming::VolumeLabel, 4, m_env), L"T:\\CANON_DC");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FolderNaming::VolumeLabel, 4, m_env), L"T:\\CANON_DC.000");
+    EXPECT_EQ(MakeDestinationFolder(L"T:\\", FolderNaming::VolumeLabel, 4, m_env), L"T:\\CANON_DC.001");
 }
 
 TEST_F(NamingTest, NoLabelOrNoVolumeGivesNoName) {

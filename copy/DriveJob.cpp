@@ -14,7 +14,7 @@
 namespace {
 
 std::wstring SourceOf(int32_t driveIndex) {
-    return std::wstring{static_cast<wchar_t>(L'A' + driveIndex), L':'};
+    return std::wstring{DriveLetter(driveIndex), L':'};
 }
 
 // "Finished.", "Finished. 1,234 files verified." or "Finished with 2 errors."
@@ -38,7 +38,7 @@ CDriveJob::~CDriveJob() {
 }
 
 void CDriveJob::Attach(RunOptions options) {
-    Log(LogBasic, L"drive attached");
+    Log(LogLevel::Basic, L"drive attached");
     std::unique_lock guard(m_stateLock);
     if (m_closed)
         return;
@@ -65,12 +65,12 @@ void CDriveJob::StartWorker(RunOptions options) {
             std::lock_guard guard(m_stateLock);
             m_workerActive = false;
         }
-        Log(LogBasic, L"No copy is made: the copy could not be started.");
+        Log(LogLevel::Basic, L"No copy is made: the copy could not be started.");
     }
 }
 
 void CDriveJob::Detach() {
-    Log(LogBasic, L"drive detached");
+    Log(LogLevel::Basic, L"drive detached");
 }
 
 void CDriveJob::Stop() {
@@ -134,7 +134,7 @@ void CDriveJob::Run(const RunOptions& options) {
     m_options = options;
     if (!PrepareDestination(options))
         return;
-    Log(LogBasic, L"Copying...");
+    Log(LogLevel::Basic, L"Copying...");
     m_progress = 0.0f;
     m_errorCount = 0;
     MeasureTotal();
@@ -162,7 +162,8 @@ bool CDriveJob::PrepareDestination(const RunOptions& options) {
     m_destination = MakeDestinationFolder(options.copyTo, options.folderNaming, m_driveIndex, naming);
     if (m_destination.empty()) {
         // An empty destination would put the copy at the root of the current drive.
-        Log(LogBasic, L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
+        Log(LogLevel::Basic,
+            L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
         return false;
     }
     m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
@@ -179,7 +180,7 @@ void CDriveJob::MeasureTotal() {
         m_totalBytes = totalBytes - freeBytes;
     } else {
         m_totalBytes = 0;
-        Log(LogBasic, L"GetDiskFreeSpaceEx failed for " + root + L": the total size is unknown.");
+        Log(LogLevel::Basic, L"GetDiskFreeSpaceEx failed for " + root + L": the total size is unknown.");
     }
     m_sizeText = FormatSize(m_totalBytes);
 }
@@ -193,12 +194,12 @@ void CDriveJob::FinishRun(const RunOptions& options, bool volumeChanged) {
     // A changed volume has said why the run stopped; it is not this run's volume to eject.
     if (StopRequested() || volumeChanged) {
         if (!volumeChanged)
-            Log(LogBasic, L"Stopped.");
+            Log(LogLevel::Basic, L"Stopped.");
         report.fraction = -1.0f;
         m_host->ShowProgress(report);
         return;
     }
-    Log(LogBasic, FinishedText(m_errorCount, m_options.copying.m_verify != 0, m_copiedCount));
+    Log(LogLevel::Basic, FinishedText(m_errorCount, m_options.copying.m_verify != 0, m_copiedCount));
     report.fraction = 1.0f;
     m_host->ShowProgress(report);
     m_phase = Phase::Completing;
@@ -219,7 +220,7 @@ void CDriveJob::SetUpRecords() {
         place.serial = serial;
     m_records.emplace(m_options.copying, std::move(place));
     if (m_records->SerialMissing())
-        Log(LogBasic, L"The serial number of " + m_source + L" cannot be read: every file is copied.");
+        Log(LogLevel::Basic, L"The serial number of " + m_source + L" cannot be read: every file is copied.");
 }
 
 // A volume with nothing new leaves no folder behind: the run's folder, still empty, goes again.
@@ -230,8 +231,8 @@ void CDriveJob::FinishRecords(bool stopped) {
     if (m_records->SkipsFiles() && !stopped && m_copiedCount == 0 && m_errorCount == 0) {
         if (!m_options.IntoCopyTo())
             folderRemoved = platform::RemoveEmptyFolder(m_destination) == platform::kSuccess;
-        Log(LogBasic, L"Nothing new on " + m_source + L": " +
-                          CountText(m_skippedCount, L"file was", L"files were") + L" copied before.");
+        Log(LogLevel::Basic, L"Nothing new on " + m_source + L": " +
+                                 CountText(m_skippedCount, L"file was", L"files were") + L" copied before.");
     }
     if (auto failure = m_records->Finish(platform::GetLocalTime(), stopped, m_errorCount, folderRemoved))
         LogError(L"Cannot write " + failure->path + L": " + platform::ErrorText(failure->error));
@@ -250,7 +251,7 @@ void CDriveJob::Log(LogLevel level, const std::wstring& text) {
 
 void CDriveJob::LogError(const std::wstring& text) {
     ++m_errorCount;
-    Log(LogBasic, text);
+    Log(LogLevel::Basic, text);
 }
 
 void CDriveJob::Progress(uint64_t doneBytes) {

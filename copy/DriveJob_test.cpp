@@ -94,7 +94,7 @@ TEST_F(DriveJobThreaded, AnArrivalDuringARunStopsItBeforeTheNewRun) {
     ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_FALSE(job.IsRunning());
 
-    EXPECT_EQ(m_host.Texts(LogBasic),
+    EXPECT_EQ(m_host.Texts(LogLevel::Basic),
               (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached", L"Stopped.",
                                          L"Copying...", L"Finished."}));
     EXPECT_EQ(job.Destination(), L"D:\\001");
@@ -132,7 +132,7 @@ TEST_F(DriveJobThreaded, AStopWhileIdleIsClearedByTheNextArrival) {
     EXPECT_TRUE(m_host.Lines().empty());
     job.Attach(Run());
     ASSERT_TRUE(m_host.WaitForRunEnd());
-    EXPECT_EQ(m_host.Texts(LogBasic).back(), L"Finished.");
+    EXPECT_EQ(m_host.Texts(LogLevel::Basic).back(), L"Finished.");
     EXPECT_EQ(m_disk.ReadFile("000/photo.jpg"), "picture");
 }
 
@@ -150,7 +150,7 @@ TEST_F(DriveJobThreaded, NoDestinationStartsNoRun) {
     // The next arrival with a destination copies.
     job.Attach(Run());
     ASSERT_TRUE(m_host.WaitForRunEnd());
-    EXPECT_EQ(m_host.Texts(LogBasic).back(), L"Finished.");
+    EXPECT_EQ(m_host.Texts(LogLevel::Basic).back(), L"Finished.");
 }
 
 TEST_F(DriveJobThreaded, ARemovalDuringARunOnlyLogs) {
@@ -163,7 +163,7 @@ TEST_F(DriveJobThreaded, ARemovalDuringARunOnlyLogs) {
     EXPECT_FALSE(job.StopRequested());
     holder.Release();
     ASSERT_TRUE(m_host.WaitForRunEnd());
-    EXPECT_EQ(m_host.Texts(LogBasic),
+    EXPECT_EQ(m_host.Texts(LogLevel::Basic),
               (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive detached", L"Finished."}));
     EXPECT_EQ(m_host.Completions().size(), 1u);
 }
@@ -198,7 +198,7 @@ TEST_F(DriveJobThreaded, StopDropsARunThatWaitsForTheRunBeforeIt) {
     holder.Release();
     ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_FALSE(job.IsRunning());
-    EXPECT_EQ(m_host.Texts(LogBasic),
+    EXPECT_EQ(m_host.Texts(LogLevel::Basic),
               (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached", L"Stopped."}));
     EXPECT_FALSE(m_disk.Exists("001"));
     // A later arrival copies again.
@@ -251,7 +251,7 @@ TEST_F(DriveJobThreaded, QuittingDropsARunThatWasWaiting) {
     ASSERT_TRUE(m_host.WaitForRunEnd());
     EXPECT_FALSE(job.IsRunning());
     EXPECT_TRUE(job.JoinIfEnded());
-    EXPECT_EQ(m_host.Texts(LogBasic),
+    EXPECT_EQ(m_host.Texts(LogLevel::Basic),
               (std::vector<std::wstring>{L"drive attached", L"Copying...", L"drive attached",
                                          L"drive attached", L"Stopped."}));
     EXPECT_FALSE(m_disk.Exists("001"));
@@ -269,7 +269,7 @@ TEST_F(DriveJobThreaded, DestroyingARunningJobStopsAndJoinsIt) {
     };
     job->Attach(Run());
     job.reset();
-    EXPECT_EQ(m_host.Texts(LogBasic),
+    EXPECT_EQ(m_host.Texts(LogLevel::Basic),
               (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
     EXPECT_FALSE(m_disk.Exists("000/photo.jpg"));
 }
@@ -284,8 +284,8 @@ TEST(DriveJob, SourceIsTheLetterAndAColon) {
 TEST(DriveJob, LogKeepsTickAndTextInOrder) {
     RecordingHost host;
     CDriveJob job(kDriveE, &host);
-    job.Log(LogBasic, L"first");
-    job.Log(LogFiles, L"second");
+    job.Log(LogLevel::Basic, L"first");
+    job.Log(LogLevel::Files, L"second");
     const CDriveJob::LogHistory history = job.History();
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history.front().second, L"first");
@@ -293,7 +293,7 @@ TEST(DriveJob, LogKeepsTickAndTextInOrder) {
     EXPECT_LE(static_cast<uint32_t>(history.back().first - history.front().first), 1000u);
     const std::vector<LoggedLine> lines = host.Lines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1].level, LogFiles);
+    EXPECT_EQ(lines[1].level, LogLevel::Files);
     EXPECT_EQ(lines[1].driveIndex, kDriveE);
     job.ClearLog();
     EXPECT_TRUE(job.History().empty());
@@ -303,7 +303,7 @@ TEST(DriveJob, TheHistoryKeepsOnlyTheNewestLines) {
     RecordingHost host;
     CDriveJob job(kDriveE, &host);
     for (size_t i = 0; i < CDriveJob::kHistoryLines + 10; ++i)
-        job.Log(LogFiles, std::to_wstring(i));
+        job.Log(LogLevel::Files, std::to_wstring(i));
     const CDriveJob::LogHistory history = job.History();
     ASSERT_EQ(history.size(), CDriveJob::kHistoryLines);
     EXPECT_EQ(history.front().second, L"10");

@@ -82,7 +82,7 @@ void CListCheck::Run(std::wstring listPath) {
 }
 
 void CListCheck::Log(const std::wstring& text) {
-    m_host->ShowLogLine(kListCheckIndex, LogBasic, text);
+    m_host->ShowLogLine(kListCheckIndex, LogLevel::Basic, text);
 }
 
 uint32_t CListCheck::Check(const std::wstring& listPath) {

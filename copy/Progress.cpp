@@ -130,7 +130,7 @@ CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveTy
 }
 
 std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount) {
-    const wchar_t letter = static_cast<wchar_t>(L'A' + driveIndex);
+    const wchar_t letter = DriveLetter(driveIndex);
     std::wstring text = std::wstring(L"Copying finished for drive \\\\.\\") + letter + L':';
     // A run with failures must not read like a clean one.
     if (errorCount == 1)

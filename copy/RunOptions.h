@@ -8,13 +8,15 @@
 #include <string>
 
 struct RunOptions {
-    std::wstring copyTo;          // the "Copy to" text as it stood, saved or not
-    int32_t folderNaming = -1;    // the "Folder names:" selection; outside 0..3 the text itself is used
-    CompletionOptions completion; // "When finished:"
-    CopyingOptions copying;       // "Copying"
+    std::wstring copyTo;           // the "Copy to" text as it stood, saved or not
+    FolderNaming folderNaming{-1}; // the "Folder names:" selection; outside 0..3 the text itself is used
+    CompletionOptions completion;  // "When finished:"
+    CopyingOptions copying;        // "Copying"
     // Where the destination folder is made; the system's own unless a test or benchmark says else.
     NamingEnvironment* naming = nullptr;
 
     // No folder name rule: the destination is "Copy to" itself.
-    bool IntoCopyTo() const { return folderNaming < DateTime || folderNaming > VolumeLabel; }
+    bool IntoCopyTo() const {
+        return folderNaming < FolderNaming::DateTime || folderNaming > FolderNaming::VolumeLabel;
+    }
 };

@@ -49,11 +49,11 @@ TreeCopyResult CTreeCopy::Run() {
             continue;
         const std::wstring sourceRel = ChildWalkPath(top.sourceRel, entry.name);
         if (IsOwnDestination(sourceRel)) {
-            m_sink.Log(LogBasic,
+            m_sink.Log(LogLevel::Basic,
                        L"Skipped " + SourcePath(sourceRel) + L": it is the destination of this copy.");
             continue;
         }
-        m_sink.Log(LogFolders, SourcePath(sourceRel));
+        m_sink.Log(LogLevel::Folders, SourcePath(sourceRel));
         Folder child;
         child.name = entry.name;
         child.sourceRel = sourceRel;
@@ -170,7 +170,7 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
         ++m_result.filesSkipped;
         m_result.doneBytes += entry.size;
         m_sink.Progress(m_result.doneBytes);
-        m_sink.Log(LogFiles, L"Skipped " + source + L": copied before.");
+        m_sink.Log(LogLevel::Files, L"Skipped " + source + L": copied before.");
         return;
     }
     if (!MakeWaitingFolders())
@@ -195,7 +195,7 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
     // The file's line comes whether it could be copied or not; after a stop nothing is logged.
     const bool quiet = StopRequested() || m_result.volumeChanged;
     if (!quiet)
-        m_sink.Log(LogFiles, source);
+        m_sink.Log(LogLevel::Files, source);
     if (quiet && error != platform::kSuccess)
         return; // cut short by the stop request or by a changed volume: no failure of its own
     if (differs) {
@@ -294,7 +294,7 @@ void CTreeCopy::LogRenamed(const std::wstring& source, const std::wstring& name,
         return;
     const wchar_t* reason = SafeName(name) != name ? L"Windows programs cannot use its name."
                                                    : L"its name is taken in the destination.";
-    m_sink.Log(LogBasic, source + L" is copied as " + placed + L": " + reason);
+    m_sink.Log(LogLevel::Basic, source + L" is copied as " + placed + L": " + reason);
 }
 
 bool CTreeCopy::VolumeUnchanged() {
@@ -338,7 +338,7 @@ bool CTreeCopy::StopRequested() const {
 
 void CTreeCopy::LogError(const std::wstring& text) {
     ++m_result.errorCount;
-    m_sink.Log(LogBasic, text);
+    m_sink.Log(LogLevel::Basic, text);
 }
 
 bool CTreeCopy::OnCopyProgress(uint64_t totalBytes, uint64_t transferredBytes, void* context) {

@@ -73,11 +73,12 @@ TEST_F(TreeWalkThreaded, FilesOnlyInTheRootGoIntoTheDestinationItself) {
     EXPECT_EQ(m_job.Destination(), L"D:\\000");
     EXPECT_EQ(m_disk.ReadFile("000/a.txt"), "alpha");
     EXPECT_EQ(m_disk.ReadFile("000/b.bin"), data);
-    EXPECT_TRUE(Texts(LogFolders).empty());
-    std::vector<std::wstring> files = Texts(LogFiles);
+    EXPECT_TRUE(Texts(LogLevel::Folders).empty());
+    std::vector<std::wstring> files = Texts(LogLevel::Files);
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::wstring>{L"E:\\a.txt", L"E:\\b.bin"}));
-    EXPECT_EQ(Texts(LogBasic), (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Finished."}));
+    EXPECT_EQ(Texts(LogLevel::Basic),
+              (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Finished."}));
     EXPECT_EQ(m_job.DoneBytes(), 100005u);
     EXPECT_EQ(m_job.ErrorCount(), 0u);
     EXPECT_EQ(m_host.Completions(), std::vector<int32_t>{kDriveE});
@@ -137,7 +138,7 @@ TEST_F(TreeWalkThreaded, FoldersComeBeforeTheirContentAndGetTheirTimesAfterIt) {
     EXPECT_EQ(m_disk.ModifiedSeconds("000/DCIM/100MEDIA"), 1300000000);
     EXPECT_EQ(m_disk.ModifiedSeconds("000/DCIM/empty"), 1200000000);
     EXPECT_EQ(m_disk.ModifiedSeconds("000/DCIM"), 1100000000);
-    EXPECT_EQ(Texts(LogBasic).back(), L"Finished.");
+    EXPECT_EQ(Texts(LogLevel::Basic).back(), L"Finished.");
 }
 
 // A name of dots alone names nothing on Windows: it is copied under a safe name.
@@ -151,7 +152,7 @@ TEST_F(TreeWalkThreaded, DotNamesAreCopied) {
     EXPECT_EQ(m_disk.ReadFile("000/___/in-dots"), "1");
     EXPECT_EQ(m_disk.ReadFile("000/.hidden/in-hidden"), "2");
     EXPECT_EQ(m_disk.ReadFile("000/.z"), "3");
-    std::vector<std::wstring> folders = Texts(LogFolders);
+    std::vector<std::wstring> folders = Texts(LogLevel::Folders);
     std::sort(folders.begin(), folders.end());
     EXPECT_EQ(folders, (std::vector<std::wstring>{L"E:\\...", L"E:\\.hidden"}));
     EXPECT_EQ(m_job.ErrorCount(), 0u);
@@ -165,7 +166,7 @@ TEST_F(TreeWalkThreaded, AReadOnlyFolderIsFilledFirstAndMarkedAfter) {
     EXPECT_EQ(m_disk.ReadFile("000/ro/f"), "inside");
     EXPECT_EQ(m_disk.Mode("000/ro/f") & 0222, 0u);
     EXPECT_EQ(m_disk.Mode("000/ro") & 0222, 0u);
-    EXPECT_EQ(Texts(LogBasic).back(), L"Finished.");
+    EXPECT_EQ(Texts(LogLevel::Basic).back(), L"Finished.");
 }
 
 TEST_F(TreeWalkThreaded, EntriesThatCannotBeCopiedAreLoggedCountedAndPassedOver) {
@@ -175,14 +176,14 @@ TEST_F(TreeWalkThreaded, EntriesThatCannotBeCopiedAreLoggedCountedAndPassedOver)
     m_card.WriteFile("ok.txt", "fine");
     RunCopy();
 
-    std::vector<std::wstring> basic = Texts(LogBasic);
+    std::vector<std::wstring> basic = Texts(LogLevel::Basic);
     EXPECT_EQ(basic.back(), L"Finished with 3 errors.");
     std::sort(basic.begin(), basic.end());
     for (const wchar_t* line : {L"CopyFileEx failed for E:\\pipe: The request is not supported.",
                                 L"Not copied: E:\\dangling is a link.", L"Not copied: E:\\loop is a link."})
         EXPECT_EQ(std::count(basic.begin(), basic.end(), line), 1) << platform::ToUtf8(line);
     // Each file still gets its file line; a link is no file.
-    EXPECT_EQ(Texts(LogFiles).size(), 2u);
+    EXPECT_EQ(Texts(LogLevel::Files).size(), 2u);
     EXPECT_EQ(m_disk.ReadFile("000/ok.txt"), "fine");
     EXPECT_FALSE(m_disk.Exists("000/pipe") || m_disk.Exists("000/dangling") || m_disk.Exists("000/loop"));
     EXPECT_EQ(m_job.ErrorCount(), 3u);
@@ -206,7 +207,7 @@ TEST_F(TreeWalkThreaded, DeniedFilesAndFoldersAreReported) {
     if (!dropped)
         GTEST_SKIP() << "cannot act as another user here";
 
-    const std::vector<std::wstring> basic = Texts(LogBasic);
+    const std::vector<std::wstring> basic = Texts(LogLevel::Basic);
     EXPECT_LT(IndexOf(basic, L"CopyFileEx failed for E:\\secret: Access is denied."), basic.size());
     EXPECT_LT(IndexOf(basic, L"FindFirstFile failed for E:\\locked: Access is denied."), basic.size());
     EXPECT_EQ(basic.back(), L"Finished with 2 errors.");
@@ -247,11 +248,11 @@ TEST_F(TreeWalkThreaded, StopDuringALargeFileLeavesNoPartOfIt) {
     };
     RunCopy();
 
-    EXPECT_EQ(Texts(LogBasic).back(), L"Stopped.");
+    EXPECT_EQ(Texts(LogLevel::Basic).back(), L"Stopped.");
     EXPECT_EQ(m_host.Reports().back().fraction, -1.0f);
     EXPECT_TRUE(m_host.Completions().empty());
     EXPECT_FALSE(m_disk.Exists("000/A/huge.bin"));
-    const std::vector<std::wstring> files = Texts(LogFiles);
+    const std::vector<std::wstring> files = Texts(LogLevel::Files);
     EXPECT_EQ(IndexOf(files, L"E:\\A\\huge.bin"), files.size());
     // Nothing is logged after the stop but "Stopped."; the folder keeps the time it was made with.
     ASSERT_GT(linesAtStop, 0u);
@@ -297,7 +298,7 @@ TEST_F(TreeWalkThreaded, AnExistingFileInTheDestinationIsKept) {
     EXPECT_EQ(m_disk.ReadFile("existing/a.txt"), "the user's own");
     EXPECT_EQ(m_disk.ReadFile("existing/a (2).txt"), "new");
     EXPECT_EQ(m_disk.ReadFile("existing/a (3).txt"), "new");
-    const std::vector<std::wstring> basic = Texts(LogBasic);
+    const std::vector<std::wstring> basic = Texts(LogLevel::Basic);
     EXPECT_EQ(std::count(basic.begin(), basic.end(), L"Finished."), 2);
     EXPECT_LT(IndexOf(basic, L"E:\\a.txt is copied as a (3).txt: its name is taken in the destination."),
               basic.size());
@@ -309,7 +310,7 @@ TEST_F(TreeWalkThreaded, TheDestinationInsideTheSourceIsPassedOver) {
     m_card.WriteFile("photo.jpg", "p");
     RunCopy(copytest::NumberedRunIn(L"E:\\backup\\", &m_openFolders));
     EXPECT_EQ(m_job.Destination(), L"E:\\backup\\000");
-    const std::vector<std::wstring> basic = Texts(LogBasic);
+    const std::vector<std::wstring> basic = Texts(LogLevel::Basic);
     EXPECT_LT(IndexOf(basic, L"Skipped E:\\backup\\000: it is the destination of this copy."), basic.size());
     EXPECT_EQ(m_card.ReadFile("backup/000/photo.jpg"), "p");
     EXPECT_TRUE(m_card.Exists("backup/000/backup"));
@@ -338,12 +339,12 @@ TEST_F(TreeWalkThreaded, AMissingVolumeEndsWithAnError) {
 TEST_F(TreeWalkThreaded, ControlCharactersInNamesAreShownAsQuestionMarks) {
     m_card.WriteFile("evil\r\n[E]: Finished.", "x");
     RunCopy();
-    const std::vector<std::wstring> files = Texts(LogFiles);
+    const std::vector<std::wstring> files = Texts(LogLevel::Files);
     EXPECT_LT(IndexOf(files, L"E:\\evil??[E]: Finished."), files.size());
     for (const auto& [tick, text] : m_job.History())
         EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos);
     EXPECT_EQ(m_disk.ReadFile("000/evil__[E]_ Finished_"), "x");
-    EXPECT_EQ(Texts(LogBasic).back(), L"Finished.");
+    EXPECT_EQ(Texts(LogLevel::Basic).back(), L"Finished.");
 }
 
 } // namespace

@@ -22,7 +22,8 @@ uint32_t DriveType(const std::wstring& root);
 bool VolumeLabel(const std::wstring& root, std::wstring& label);
 // The volume serial number (GetVolumeInformationW); false when the query fails.
 bool VolumeSerial(const std::wstring& root, uint32_t& serial);
-// Total and free bytes of the volume (GetDiskFreeSpaceExW).
+// Total bytes and total free bytes of the volume (GetDiskFreeSpaceExW), free space that quotas or
+// reserved blocks keep from the caller included: total - free is the space in use.
 bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes);
 // Sends IOCTL_STORAGE_EJECT_MEDIA to a device path ("\\.\E:").
 bool EjectMedia(const std::wstring& devicePath);

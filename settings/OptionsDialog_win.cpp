@@ -16,26 +16,12 @@ void SetTicked(HWND dialog, int id, bool ticked) {
 
 INT_PTR COptionsDialog::DoModal(HWND owner) {
     m_accepted = false;
-    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OPTIONS), owner,
-                                     DialogProc, reinterpret_cast<LPARAM>(this));
+    INT_PTR result = RunModal(GetModuleHandleW(nullptr), IDD_OPTIONS, owner);
     if (result == -1)
         return -1;
     // A quit while the dialog is open ends its loop too, and Wine then gives 1 (IDOK) as if OK had
     // been pressed: only OK itself accepts.
     return m_accepted ? IDOK : IDCANCEL;
-}
-
-INT_PTR CALLBACK COptionsDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<COptionsDialog*>(lParam);
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        self->m_hwnd = hwnd;
-        return self->HandleMessage(message, wParam, lParam);
-    }
-    auto* self = reinterpret_cast<COptionsDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    return self->HandleMessage(message, wParam, lParam);
 }
 
 INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {

@@ -2,11 +2,12 @@
 // The Options dialog (template IDD_OPTIONS): edits the "When finished:" and "Copying" settings on a
 // copy of them, and shows the "Start with Windows" box. Nothing is stored here; the main dialog
 // stores the values when the program quits and applies the box after OK.
+#include "platform/ModalDialog_win.h"
 #include "settings/CompletionOptions.h"
 
 #include <windows.h>
 
-class COptionsDialog {
+class COptionsDialog : public platform::ModalDialog<COptionsDialog> {
 public:
     // Runs the dialog modally over owner; gives IDOK, IDCANCEL, or -1 when it cannot be created.
     INT_PTR DoModal(HWND owner);
@@ -15,7 +16,7 @@ public:
     bool m_startWithWindows = false;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class platform::ModalDialog<COptionsDialog>;
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     BOOL OnInitDialog();
@@ -26,7 +27,6 @@ private:
     OptionsControls ReadControls() const;
     void EnableRadios(bool enabled);
 
-    HWND m_hwnd = nullptr;
     bool m_accepted = false; // OK was pressed
 };
 
