@@ -103,7 +103,7 @@ ReportBatchView ViewReportBatch(const std::vector<QueuedReport>& batch, int32_t 
         case QueuedReport::Kind::Progress:
             view.hasProgress = true;
             view.lastProgress = report.progress;
-            if (report.progress.fraction != -1.0f) {
+            if (report.progress.state != RunState::Stopped) {
                 view.hasBarReport = true;
                 view.lastBarReport = report.progress;
             }

@@ -195,12 +195,12 @@ void CDriveJob::FinishRun(const RunOptions& options, bool volumeChanged) {
     if (StopRequested() || volumeChanged) {
         if (!volumeChanged)
             Log(LogLevel::Basic, L"Stopped.");
-        report.fraction = -1.0f;
+        report.state = RunState::Stopped;
         m_host->ShowProgress(report);
         return;
     }
     Log(LogLevel::Basic, FinishedText(m_errorCount, m_options.copying.m_verify != 0, m_copiedCount));
-    report.fraction = 1.0f;
+    report.state = RunState::Finished;
     m_host->ShowProgress(report);
     m_phase = Phase::Completing;
     m_host->RunCompletionActions(CompletionRequest{m_driveIndex, options.completion, m_errorCount});

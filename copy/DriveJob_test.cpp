@@ -102,8 +102,8 @@ TEST_F(DriveJobThreaded, AnArrivalDuringARunStopsItBeforeTheNewRun) {
     EXPECT_EQ(m_disk.ReadFile("001/photo.jpg"), "picture");
     EXPECT_EQ(m_host.Completions(), std::vector<int32_t>{kDriveE});
     const std::vector<ProgressReport> reports = m_host.Reports();
-    EXPECT_EQ(reports.front().fraction, -1.0f);
-    EXPECT_EQ(reports.back().fraction, 1.0f);
+    EXPECT_EQ(reports.front().state, RunState::Stopped);
+    EXPECT_EQ(reports.back().state, RunState::Finished);
 }
 
 TEST_F(DriveJobThreaded, StopEndsTwoRunsAtOnce) {

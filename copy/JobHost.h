@@ -7,10 +7,14 @@
 #include <cstdint>
 #include <string>
 
+// Where a run stands in a progress report: still going, or its final report.
+enum class RunState { Running, Finished, Stopped };
+
 struct ProgressReport {
     int32_t driveIndex = 0;
+    RunState state = RunState::Running;
     std::wstring sizeText;   // empty in the final reports
-    float fraction = 0.0f;   // exactly 1.0: the run finished; exactly -1.0: it was stopped
+    float fraction = 0.0f;   // bytes done of the total while running; NaN or infinite with no total
     uint32_t elapsed = 0;    // milliseconds since the run began; 0 in the final reports
     uint32_t errorCount = 0; // files and folders that failed in this run (final reports only)
 };

@@ -75,7 +75,7 @@ void CListCheck::Run(std::wstring listPath) {
     ProgressReport report;
     report.driveIndex = kListCheckIndex;
     report.errorCount = problems;
-    report.fraction = m_stop != 0 ? -1.0f : 1.0f;
+    report.state = m_stop != 0 ? RunState::Stopped : RunState::Finished;
     m_host->ShowProgress(report);
     m_host->OnRunEnded(kListCheckIndex);
     m_workerEnded = true;

@@ -73,27 +73,25 @@ float ProgressFraction(uint64_t doneBytes, uint64_t totalBytes) {
     if (totalBytes == 0)
         return doneBytes == 0 ? std::numeric_limits<float>::quiet_NaN()
                               : std::numeric_limits<float>::infinity();
-    const float fraction =
-        static_cast<float>(static_cast<double>(doneBytes) / static_cast<double>(totalBytes));
-    return fraction == 1.0f ? std::nextafter(1.0f, 2.0f) : fraction;
+    return static_cast<float>(static_cast<double>(doneBytes) / static_cast<double>(totalBytes));
 }
 
 // Cases a straight reading of the report would turn into "nan" or garbage:
-// - a fraction that is NaN, infinite or negative (other than the stop mark) comes from a volume
+// - a fraction that is NaN, infinite or negative comes from a volume
 //   that reported no space in use, so there is no total to measure against: the line reads
 //   "Copying, total size unknown" and the bar stays where it is;
 // - a percent of 2^31 or more is treated the same way;
 // - no usable estimate (nothing copied yet, or 2^31 ms or more left) reads "time left unknown".
 ProgressView MakeProgressView(const ProgressReport& report) {
     ProgressView view;
-    if (report.fraction == 1.0f) {
+    if (report.state == RunState::Finished) {
         view.completed = true;
         view.setsBar = true;
         view.barPos = 100;
         view.text = CompletionText(report.errorCount);
         return view;
     }
-    if (report.fraction == -1.0f) {
+    if (report.state == RunState::Stopped) {
         view.stopped = true;
         view.text = L"Stopped.";
         return view;

@@ -17,8 +17,7 @@ std::wstring CountText(uint64_t count, const wchar_t* one, const wchar_t* many);
 std::wstring FormatTimeLeft(uint32_t milliseconds);
 
 // Bytes done of bytes in total as a report's fraction. A total of 0 gives NaN (nothing of nothing)
-// or infinity (something of nothing). Exactly 1.0 and -1.0 mean "finished" and "stopped" in a
-// report, so a running copy that reaches its total exactly reports a hair above 1.0 instead.
+// or infinity (something of nothing).
 float ProgressFraction(uint64_t doneBytes, uint64_t totalBytes);
 
 // What the dialog shows for one report.

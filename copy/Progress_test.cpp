@@ -7,9 +7,11 @@
 
 namespace {
 
-ProgressReport Report(float fraction, uint32_t elapsed, const wchar_t* sizeText = L"14.62 GiB") {
+ProgressReport Report(float fraction, uint32_t elapsed, const wchar_t* sizeText = L"14.62 GiB",
+                      RunState state = RunState::Running) {
     ProgressReport report;
     report.driveIndex = 4;
+    report.state = state;
     report.sizeText = sizeText;
     report.fraction = fraction;
     report.elapsed = elapsed;
@@ -110,7 +112,7 @@ TEST(ProgressView, NoTotalGivesNeitherNanNorABar) {
 }
 
 TEST(ProgressView, CompletionFillsTheBarAndCountsErrors) {
-    ProgressReport report = Report(1.0f, 0, L"");
+    ProgressReport report = Report(1.0f, 0, L"", RunState::Finished);
     ProgressView view = MakeProgressView(report);
     EXPECT_EQ(view.text, L"Complete.");
     EXPECT_TRUE(view.completed);
@@ -123,7 +125,7 @@ TEST(ProgressView, CompletionFillsTheBarAndCountsErrors) {
 }
 
 TEST(ProgressView, StopLeavesTheBarAlone) {
-    ProgressReport report = Report(-1.0f, 0, L"");
+    ProgressReport report = Report(0.5f, 0, L"", RunState::Stopped);
     report.errorCount = 2;
     const ProgressView view = MakeProgressView(report);
     EXPECT_EQ(view.text, L"Stopped.");
@@ -142,7 +144,7 @@ TEST(ProgressFraction, ATotalOfZeroIsNotANumberOrInfinite) {
 
 TEST(ProgressFraction, ReachingTheTotalIsNotMistakenForCompletion) {
     const float fraction = ProgressFraction(100, 100);
-    EXPECT_NE(fraction, 1.0f);
+    EXPECT_EQ(fraction, 1.0f);
     const ProgressView view = MakeProgressView(Report(fraction, 60000));
     EXPECT_FALSE(view.completed);
     EXPECT_EQ(view.text, L"100% of 14.62 GiB, 1s left");

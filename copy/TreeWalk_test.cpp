@@ -99,7 +99,7 @@ TEST_F(TreeWalkThreaded, ReportsGrowAndEndWithCompletion) {
     for (size_t i = 0; i + 1 < reports.size(); ++i) {
         EXPECT_TRUE(std::isfinite(reports[i].fraction));
         EXPECT_GE(reports[i].fraction, 0.0f);
-        EXPECT_NE(reports[i].fraction, 1.0f);
+        EXPECT_EQ(reports[i].state, RunState::Running);
         EXPECT_EQ(reports[i].driveIndex, kDriveE);
         EXPECT_EQ(reports[i].sizeText, m_job.SizeText());
         if (i > 0) {
@@ -107,7 +107,7 @@ TEST_F(TreeWalkThreaded, ReportsGrowAndEndWithCompletion) {
             EXPECT_GE(reports[i].elapsed, reports[i - 1].elapsed);
         }
     }
-    EXPECT_EQ(reports.back().fraction, 1.0f);
+    EXPECT_EQ(reports.back().state, RunState::Finished);
     EXPECT_EQ(reports.back().sizeText, L"");
     EXPECT_EQ(reports.back().elapsed, 0u);
     EXPECT_EQ(reports.back().errorCount, 0u);
@@ -188,7 +188,7 @@ TEST_F(TreeWalkThreaded, EntriesThatCannotBeCopiedAreLoggedCountedAndPassedOver)
     EXPECT_FALSE(m_disk.Exists("000/pipe") || m_disk.Exists("000/dangling") || m_disk.Exists("000/loop"));
     EXPECT_EQ(m_job.ErrorCount(), 3u);
     EXPECT_EQ(m_host.Reports().back().errorCount, 3u);
-    EXPECT_EQ(m_host.Reports().back().fraction, 1.0f);
+    EXPECT_EQ(m_host.Reports().back().state, RunState::Finished);
 }
 
 // Permission denials need a worker without root's powers: it gives them up when it starts.
@@ -249,7 +249,7 @@ TEST_F(TreeWalkThreaded, StopDuringALargeFileLeavesNoPartOfIt) {
     RunCopy();
 
     EXPECT_EQ(Texts(LogLevel::Basic).back(), L"Stopped.");
-    EXPECT_EQ(m_host.Reports().back().fraction, -1.0f);
+    EXPECT_EQ(m_host.Reports().back().state, RunState::Stopped);
     EXPECT_TRUE(m_host.Completions().empty());
     EXPECT_FALSE(m_disk.Exists("000/A/huge.bin"));
     const std::vector<std::wstring> files = Texts(LogLevel::Files);
@@ -270,7 +270,7 @@ TEST_F(TreeWalkThreaded, StopBeforeTheWalkCopiesNothing) {
     RunCopy();
     EXPECT_EQ(m_host.Texts(), (std::vector<std::wstring>{L"drive attached", L"Copying...", L"Stopped."}));
     EXPECT_FALSE(m_disk.Exists("000/DCIM"));
-    EXPECT_EQ(m_host.Reports().back().fraction, -1.0f);
+    EXPECT_EQ(m_host.Reports().back().state, RunState::Stopped);
 }
 
 TEST_F(TreeWalkThreaded, PathsBeyondWindowsPlainLimitAreCopied) {
