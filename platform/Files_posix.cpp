@@ -269,6 +269,22 @@ ErrorCode CopyData(int in, int out, uint64_t size, CopyProgressFn progress, void
 }
 
 // Creates the destination as a new file; a name that is taken is left alone.
+// Opens a file to copy: a regular file only, never through a link. O_NONBLOCK: opening a FIFO must
+// not wait for a writer; it is turned away here. O_NOFOLLOW: a link put in the file's place after
+// the listing is not read through.
+ErrorCode OpenSourceFile(const std::wstring& source, FileDescriptor& in, struct stat& info) {
+    in.Reset(::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+    if (!in.IsOpen())
+        return errno == ELOOP ? kErrorStoppedOnSymlink : LastError();
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (S_ISDIR(info.st_mode))
+        return kErrorAccessDenied;
+    if (!S_ISREG(info.st_mode))
+        return kErrorNotSupported;
+    return kSuccess;
+}
+
 ErrorCode OpenNewDestination(const std::string& path, const struct stat& source, FileDescriptor& out) {
     out.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
                      source.st_mode & 0777));
@@ -476,19 +492,10 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
                         void* context, const std::atomic<int32_t>* cancel) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is turned away below. O_NOFOLLOW: a
-    // link put in the file's place after the listing is not read through.
-    FileDescriptor in(
-        ::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
-    if (!in.IsOpen())
-        return errno == ELOOP ? kErrorStoppedOnSymlink : LastError();
+    FileDescriptor in;
     struct stat info {};
-    if (::fstat(in.Get(), &info) != 0)
-        return LastError();
-    if (S_ISDIR(info.st_mode))
-        return kErrorAccessDenied;
-    if (!S_ISREG(info.st_mode))
-        return kErrorNotSupported;
+    if (const ErrorCode error = OpenSourceFile(source, in, info); error != kSuccess)
+        return error;
 
     const std::string destinationHost = Host(destination);
     FileDescriptor out;
@@ -516,17 +523,10 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
-    FileDescriptor in(
-        ::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
-    if (!in.IsOpen())
-        return errno == ELOOP ? kErrorStoppedOnSymlink : LastError();
+    FileDescriptor in;
     struct stat info {};
-    if (::fstat(in.Get(), &info) != 0)
-        return LastError();
-    if (S_ISDIR(info.st_mode))
-        return kErrorAccessDenied;
-    if (!S_ISREG(info.st_mode))
-        return kErrorNotSupported;
+    if (const ErrorCode error = OpenSourceFile(source, in, info); error != kSuccess)
+        return error;
     Sha256 hash;
     if (!hash.IsValid())
         return kErrorNotEnoughMemory;
