@@ -1,0 +1,365 @@
+// Copies on Linux: each file is created new, its data moved in the kernel where it can (or read,
+// hashed and written), and renamed without replacing anything, as the Win32 layer does.
+#include "platform/Files.h"
+#include "platform/PosixFiles_posix.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+using posix::Cancelled;
+using posix::FileDescriptor;
+using posix::Host;
+using posix::LastError;
+
+// One copy_file_range call or one read moves at most this much between two progress calls.
+constexpr size_t kRangeChunk = 8u << 20;
+constexpr size_t kBufferSize = 1u << 20;
+constexpr size_t kPageSize = 4096;
+
+// Reports progress; true when the routine asks to cancel.
+bool Report(CopyProgressFn progress, void* context, uint64_t total, uint64_t done) {
+    return progress != nullptr && progress(total, done, context);
+}
+
+// copy_file_range cannot serve this pair of files (other file systems, old kernels, special files).
+bool RangeCopyUnsupported(int error) {
+    return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL || error == EBADF ||
+           error == ETXTBSY;
+}
+
+struct PageAlignedDelete {
+    void operator()(char* buffer) const { ::operator delete[](buffer, std::align_val_t{kPageSize}); }
+};
+
+// Page-aligned: the kernel copies into and out of it much faster than into a buffer that malloc
+// places 16 bytes past a page start.
+char* CopyBuffer() {
+    thread_local std::unique_ptr<char[], PageAlignedDelete> buffer;
+    if (!buffer)
+        buffer.reset(new (std::align_val_t{kPageSize}) char[kBufferSize]);
+    return buffer.get();
+}
+
+// One read and the writes it needs; the bytes moved, 0 at the end, -1 with errno on failure.
+ssize_t ReadWriteChunk(int in, int out) {
+    char* buffer = CopyBuffer();
+    const ssize_t got = ::read(in, buffer, kBufferSize);
+    if (got <= 0)
+        return got;
+    ssize_t written = 0;
+    while (written < got) {
+        const ssize_t n = ::write(out, buffer + written, static_cast<size_t>(got - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        written += n;
+    }
+    return got;
+}
+
+// Moves the data, in the kernel where it can. Stops at the size the source had when it was opened,
+// which saves the call that would only find the end.
+ErrorCode CopyData(int in, int out, uint64_t size, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel) {
+    // Like CopyFileExW, the routine hears of the file once before any data moves.
+    if (Report(progress, context, size, 0))
+        return kErrorRequestAborted;
+    bool useRange = true;
+    uint64_t done = 0;
+    while (size == 0 || done < size) {
+        if (Cancelled(cancel))
+            return kErrorRequestAborted;
+        ssize_t moved =
+            useRange ? ::copy_file_range(in, nullptr, out, nullptr, kRangeChunk, 0) : ReadWriteChunk(in, out);
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved < 0 && useRange && RangeCopyUnsupported(errno)) {
+            useRange = false;
+            continue;
+        }
+        if (moved < 0)
+            return LastError();
+        if (moved == 0)
+            break;
+        done += static_cast<uint64_t>(moved);
+        if (Report(progress, context, done > size ? done : size, done))
+            return kErrorRequestAborted;
+    }
+    return kSuccess;
+}
+
+// Opens a file to copy: a regular file only, never through a link. O_NONBLOCK: opening a FIFO must
+// not wait for a writer; it is turned away here. O_NOFOLLOW: a link put in the file's place after
+// the listing is not read through.
+ErrorCode OpenSourceFile(const std::wstring& source, FileDescriptor& in, struct stat& info) {
+    in.Reset(::open(Host(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+    if (!in.IsOpen())
+        return errno == ELOOP ? kErrorStoppedOnSymlink : LastError();
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (S_ISDIR(info.st_mode))
+        return kErrorAccessDenied;
+    if (!S_ISREG(info.st_mode))
+        return kErrorNotSupported;
+    return kSuccess;
+}
+
+// Creates the destination as a new file; a name that is taken is left alone.
+ErrorCode OpenNewDestination(const std::string& path, const struct stat& source, FileDescriptor& out) {
+    out.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
+                     source.st_mode & 0777));
+    if (out.IsOpen())
+        return kSuccess;
+    if (errno == EEXIST)
+        return kErrorFileExists;
+    return LastError(kErrorPathNotFound);
+}
+
+// A file system without an atomic no-replace rename (some FUSE volumes): a hard link cannot take a
+// name that exists either; without hard links the name is checked first.
+ErrorCode RenameWithoutNoReplace(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return ::unlink(from.c_str()) == 0 ? kSuccess : LastError();
+    if (errno == EEXIST)
+        return kErrorAlreadyExists;
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0)
+        return kErrorAlreadyExists;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? kSuccess : LastError();
+}
+
+// Writes all of size bytes.
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A read that retries when interrupted; the bytes read, 0 at the end, -1 with errno on failure.
+ssize_t ReadSome(int fd, char* buffer, size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        return got;
+    }
+}
+
+// The hashed copy's loop: every byte read is hashed and written; the source's size at opening ends it.
+ErrorCode CopyDataHashed(int in, int out, uint64_t size, CopyProgressFn progress, void* context,
+                         const std::atomic<int32_t>* cancel, Sha256& hash) {
+    if (Report(progress, context, size, 0))
+        return kErrorRequestAborted;
+    char* buffer = CopyBuffer();
+    uint64_t done = 0;
+    for (;;) {
+        if (Cancelled(cancel))
+            return kErrorRequestAborted;
+        const ssize_t got = ReadSome(in, buffer, kBufferSize);
+        if (got < 0)
+            return LastError();
+        if (got == 0)
+            return kSuccess;
+        hash.Update(buffer, static_cast<size_t>(got));
+        if (!WriteAll(out, buffer, static_cast<size_t>(got)))
+            return LastError();
+        done += static_cast<uint64_t>(got);
+        if (Report(progress, context, done > size ? done : size, done))
+            return kErrorRequestAborted;
+    }
+}
+
+// Opens a file for reading past the page cache when the file system allows direct I/O.
+int OpenUncached(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_DIRECT);
+    if (fd >= 0 || (errno != EINVAL && errno != EOPNOTSUPP))
+        return fd;
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+} // namespace
+
+ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to) {
+    const std::string fromHost = Host(from);
+    const std::string toHost = Host(to);
+    if (::renameat2(AT_FDCWD, fromHost.c_str(), AT_FDCWD, toHost.c_str(), RENAME_NOREPLACE) == 0)
+        return kSuccess;
+    if (errno == EEXIST)
+        return kErrorAlreadyExists;
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+        return RenameWithoutNoReplace(fromHost, toHost);
+    return LastError();
+}
+
+ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                        void* context, const std::atomic<int32_t>* cancel) {
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    FileDescriptor in;
+    struct stat info {};
+    if (const ErrorCode error = OpenSourceFile(source, in, info); error != kSuccess)
+        return error;
+
+    const std::string destinationHost = Host(destination);
+    FileDescriptor out;
+    ErrorCode error = OpenNewDestination(destinationHost, info, out);
+    if (error == kSuccess)
+        error = CopyData(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context, cancel);
+    if (!out.IsOpen())
+        return error;
+    if (error == kSuccess) {
+        // The copy keeps the source's last write; a file system that cannot take it keeps the data.
+        const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+        ::futimens(out.Get(), times);
+        // A late write error shows only here.
+        if (::close(out.Release()) != 0)
+            error = LastError();
+    }
+    if (error != kSuccess) {
+        out.Reset();
+        ::unlink(destinationHost.c_str());
+    }
+    return error;
+}
+
+ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    FileDescriptor in;
+    struct stat info {};
+    if (const ErrorCode error = OpenSourceFile(source, in, info); error != kSuccess)
+        return error;
+    Sha256 hash;
+    if (!hash.IsValid())
+        return kErrorNotEnoughMemory;
+
+    const std::string destinationHost = Host(destination);
+    FileDescriptor out;
+    ErrorCode error = OpenNewDestination(destinationHost, info, out);
+    if (error == kSuccess)
+        error = CopyDataHashed(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context,
+                               cancel, hash);
+    if (!out.IsOpen())
+        return error;
+    if (error == kSuccess) {
+        const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+        ::futimens(out.Get(), times);
+        // The read-back that follows must find the data on the disk, not only in the cache.
+        if (::fdatasync(out.Get()) != 0 && errno != EINVAL && errno != EROFS)
+            error = LastError();
+        if (::close(out.Release()) != 0 && error == kSuccess)
+            error = LastError();
+    }
+    if (error != kSuccess) {
+        out.Reset();
+        ::unlink(destinationHost.c_str());
+        return error;
+    }
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    FileDescriptor in(OpenUncached(Host(path)));
+    if (!in.IsOpen())
+        return LastError();
+    struct stat info {};
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (!S_ISREG(info.st_mode))
+        return S_ISDIR(info.st_mode) ? kErrorAccessDenied : kErrorNotSupported;
+    Sha256 hash;
+    if (!hash.IsValid())
+        return kErrorNotEnoughMemory;
+    const uint64_t size = static_cast<uint64_t>(info.st_size);
+    char* buffer = CopyBuffer();
+    uint64_t done = 0;
+    for (;;) {
+        if (Cancelled(cancel))
+            return kErrorRequestAborted;
+        const ssize_t got = ReadSome(in.Get(), buffer, kBufferSize);
+        if (got < 0)
+            return LastError();
+        if (got == 0)
+            break;
+        hash.Update(buffer, static_cast<size_t>(got));
+        done += static_cast<uint64_t>(got);
+        if (Report(progress, context, done > size ? done : size, done))
+            return kErrorRequestAborted;
+    }
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
+    NewFile file;
+    const int fd = ::open(Host(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        error = LastError(kErrorPathNotFound);
+        return file;
+    }
+    // The descriptor is kept in the handle, off by one so that descriptor 0 is not "closed".
+    file.m_handle = reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1);
+    error = kSuccess;
+    return file;
+}
+
+ErrorCode NewFile::Write(const void* data, size_t size) {
+    if (m_handle == nullptr)
+        return kErrorInvalidParameter;
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(m_handle) - 1);
+    return WriteAll(fd, static_cast<const char*>(data), size) ? kSuccess : LastError();
+}
+
+ErrorCode NewFile::Close() {
+    if (m_handle == nullptr)
+        return kSuccess;
+    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(m_handle) - 1);
+    m_handle = nullptr;
+    return ::close(fd) == 0 ? kSuccess : LastError();
+}
+
+ErrorCode ReadSmallFile(const std::wstring& path, size_t maxBytes, std::string& bytes) {
+    FileDescriptor in(::open(Host(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.IsOpen())
+        return LastError();
+    struct stat info {};
+    if (::fstat(in.Get(), &info) != 0)
+        return LastError();
+    if (!S_ISREG(info.st_mode))
+        return kErrorAccessDenied;
+    if (static_cast<uint64_t>(info.st_size) > maxBytes)
+        return kErrorNotEnoughMemory;
+    bytes.assign(static_cast<size_t>(info.st_size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ReadSome(in.Get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0)
+            return LastError();
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return kSuccess;
+}
+
+} // namespace platform
