@@ -65,3 +65,11 @@ bool DriveJobTable::JoinEndedAndAbandonTheRest() {
     }
     return allJoined;
 }
+
+void DriveJobTable::EndSession() {
+    for (const auto& job : m_jobs) {
+        if (job->IsRunning())
+            job->Log(LogLevel::Basic, L"The session is ending: the copy is stopped.");
+    }
+    Close();
+}

@@ -27,6 +27,8 @@ public:
     // Quitting or the session ending: every job is stopped, runs that wait are dropped, and from
     // here on arrivals are only logged.
     void Close();
+    // The session is ending: closes like Close, and each job that has a run says so in its log.
+    void EndSession();
     bool IsClosed() const { return m_closed; }
     // A worker is still copying (one held by its completion actions or still making its folder has
     // nothing half written to lose).

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <latch>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -91,6 +92,43 @@ TEST(DriveJobTable, ThreadedArrivalsAfterCloseAreOnlyLogged) {
             linesOfF.push_back(line.text);
     }
     EXPECT_EQ(linesOfF, std::vector<std::wstring>{L"drive attached"});
+}
+
+TEST(DriveJobTable, ThreadedSessionEndNamesOnlyTheJobsWithARun) {
+    // Holds the run of E: while it makes its destination folder.
+    class HeldNaming : public NamingEnvironment {
+    public:
+        platform::ErrorCode CreateFolder(const std::wstring&) override {
+            entered.count_down();
+            release.wait();
+            return platform::kErrorAccessDenied;
+        }
+        std::latch entered{1};
+        std::latch release{1};
+    } held;
+    RecordingHost host;
+    DriveJobTable jobs(&host, [&held] {
+        RunOptions options;
+        options.copyTo = L"T:\\";
+        options.folderNaming = FolderNaming::ThreeDigits;
+        options.naming = &held;
+        return options;
+    });
+    jobs.Attach(4);
+    held.entered.wait();
+    jobs.EndSession();
+    held.release.count_down();
+    for (int i = 0; i < 6000 && jobs.Job(4).IsRunning(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(jobs.IsClosed());
+    EXPECT_TRUE(jobs.JoinEndedAndAbandonTheRest());
+    std::vector<int32_t> told;
+    std::lock_guard guard(host.lock);
+    for (const auto& line : host.lines) {
+        if (line.text == L"The session is ending: the copy is stopped.")
+            told.push_back(line.drive);
+    }
+    EXPECT_EQ(told, std::vector<int32_t>{4});
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #include "app/MainDlg_win.h"
 #include "app/CompletionActions_win.h"
 #include "app/MainDlgLayout.h"
+#include "app/MainDlgTexts.h"
 #include "copy/Progress.h"
+#include "platform/FileDialogs_win.h"
 #include "platform/System.h"
 #include "resources/resource.h"
 #include "settings/OptionsDialog_win.h"
@@ -12,9 +14,7 @@
 #include "HarvexVersion.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <dbt.h>
-#include <shlobj.h>
 
 #include <vector>
 
@@ -34,24 +34,6 @@ constexpr DWORD kQuitWaitMs = 120000;
 constexpr DWORD kSessionEndWaitMs = 4000;
 
 constexpr int kCopyToReadChars = 10240;
-
-// The program's own pages. Harvex has no web site yet: these reserved addresses stand in for it
-// until one exists, so no one else's page is ever opened.
-constexpr wchar_t kHomePageAddress[] = L"https://harvex.invalid/help";
-constexpr wchar_t kDonationPageAddress[] = L"https://harvex.invalid/donate";
-
-const wchar_t* const kFolderNameItems[] = {
-    L"Date/time (yyyy-mm-dd hh-mm-ss.mss)",
-    L"3-digit numeric sequence",
-    L"5-digit numeric sequence",
-    L"Volume label and optional number",
-};
-
-const wchar_t* const kLogLevelItems[] = {
-    L"Basic events and errors",
-    L"Events/errors/folder names",
-    L"Everything, including file names",
-};
 
 std::wstring WindowText(HWND window, int maxChars) {
     std::vector<wchar_t> buffer(static_cast<size_t>(maxChars) + 1, L'\0');
@@ -301,9 +283,9 @@ void CMainDlg::SetUpDriveList() {
 }
 
 void CMainDlg::FillCombos(int32_t folderName, int32_t logLevel) {
-    for (int i = 0; i < 4; ++i)
+    for (size_t i = 0; i < kFolderNameItems.size(); ++i)
         SendMessageW(m_folderNamesCombo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kFolderNameItems[i]));
-    for (int i = 0; i < 3; ++i)
+    for (size_t i = 0; i < kLogLevelItems.size(); ++i)
         SendMessageW(m_logLevelCombo, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kLogLevelItems[i]));
     // An index that names no item leaves the combo without a selection.
     SendMessageW(m_folderNamesCombo, CB_SETCURSEL, static_cast<WPARAM>(folderName), 0);
@@ -347,12 +329,7 @@ void CMainDlg::StopJobsForQuit() {
 }
 
 void CMainDlg::OnEndSession() {
-    for (int32_t i = 0; i < kDriveLetterCount; ++i) {
-        CDriveJob& job = m_jobs.Job(i);
-        if (job.IsRunning())
-            job.Log(LogLevel::Basic, L"The session is ending: the copy is stopped.");
-    }
-    m_jobs.Close();
+    m_jobs.EndSession();
     m_listCheck.Stop();
     WaitForCopies(kSessionEndWaitMs);
     ShowQueuedReports();
@@ -447,19 +424,9 @@ void CMainDlg::ShowProgressView(const ReportBatchView& view) {
 }
 
 void CMainDlg::OnBrowse() {
-    wchar_t path[MAX_PATH] = {};
-    BROWSEINFOW info{};
-    info.hwndOwner = m_hwnd;
-    info.pszDisplayName = path;
-    info.lpszTitle = L"Select folder:";
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
-    if (!item)
-        return;
-    BOOL gotPath = SHGetPathFromIDListW(item, path);
-    CoTaskMemFree(item);
-    if (gotPath && path[0] != L'\0')
-        SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, path);
+    std::wstring folder;
+    if (platform::PickFolder(m_hwnd, L"Select folder:", folder))
+        SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, folder.c_str());
 }
 
 void CMainDlg::OnClear() {
@@ -482,34 +449,22 @@ void CMainDlg::OnOptions() {
         return;
     m_options = options;
     if (!ApplyStartWithWindows(startWithWindows, exe))
-        MessageBoxW(m_hwnd,
-                    L"Harvex could not change \"Start with Windows\": the value \"Harvex\" under "
-                    L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be "
-                    L"written. A policy of this computer may forbid it.",
-                    L"Harvex", MB_OK | MB_ICONWARNING);
+        MessageBoxW(m_hwnd, kStartWithWindowsFailedText, kMessageCaption, MB_OK | MB_ICONWARNING);
 }
 
 // Asks for a checksum list and checks it on the list check's worker; the dialog shows how it goes.
 void CMainDlg::OnVerifyCopy() {
     if (!m_listCheck.WorkerHasEnded()) {
-        MessageBoxW(m_hwnd, L"A copy is being verified. Stop it first, or wait until it has ended.",
-                    L"Harvex", MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(m_hwnd, kVerifyBusyText, kMessageCaption, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    std::vector<wchar_t> path(32768, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = m_hwnd;
-    dialog.lpstrFilter = L"Checksum lists (*.sha256)\0*.sha256\0All files (*.*)\0*.*\0";
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    dialog.lpstrTitle = L"Verify a copy";
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!GetOpenFileNameW(&dialog))
+    std::wstring list;
+    if (!platform::PickFileToOpen(m_hwnd, L"Verify a copy",
+                                  L"Checksum lists (*.sha256)\0*.sha256\0All files (*.*)\0*.*\0", list))
         return;
     ShowWindow(m_hwnd, SW_SHOWNORMAL);
-    if (!m_listCheck.Start(path.data()))
-        MessageBoxW(m_hwnd, L"The check could not be started.", L"Harvex", MB_OK | MB_ICONWARNING);
+    if (!m_listCheck.Start(list))
+        MessageBoxW(m_hwnd, kVerifyNotStartedText, kMessageCaption, MB_OK | MB_ICONWARNING);
 }
 
 void CMainDlg::OnAbout() {

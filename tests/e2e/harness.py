@@ -24,6 +24,8 @@ import time
 import unittest
 from pathlib import Path
 
+import ids
+
 ROOT = Path(__file__).resolve().parents[2]
 CACHE_DIR = ROOT / "build" / "e2e-cache"
 ARTIFACTS_DIR = ROOT / "tests" / "e2e" / "artifacts"
@@ -484,7 +486,7 @@ class Harvex:
         # Wine's modal loop shows the dialog once more when its queue first runs empty; a hide
         # request that came before that would be undone, so wait for that moment too.
         while True:
-            ready = self.probe(["wait-text", 1016, "equals", "Ready.", 500], ["sync", 2], check=False)
+            ready = self.probe(["wait-text", ids.IDC_PROGRESS_TEXT, "equals", "Ready.", 500], ["sync", 2], check=False)
             if len(ready) == 2 and all(r.get("ok") for r in ready):
                 return fresh[0]
             if time.monotonic() >= deadline:
@@ -512,8 +514,8 @@ class Harvex:
             raise HarnessError(f"harvex.exe did not end within {timeout} s") from None
 
     def quit(self, timeout=20):
-        """Presses "Quit" (40002) and gives the exit code."""
-        self.probe1("click", 40002)
+        """Presses "Quit" and gives the exit code."""
+        self.probe1("click", ids.IDC_QUIT)
         return self.wait_exit(timeout)
 
     def kill(self):
@@ -536,7 +538,7 @@ class Harvex:
     def window(self):
         return self.probe1("window")
 
-    def rows(self, control_id=1004):
+    def rows(self, control_id=ids.IDC_DRIVE_LIST):
         return self.probe1("lv", control_id)["rows"]
 
     def screenshot(self, name):

@@ -2,6 +2,7 @@
 
 import unittest
 
+import ids
 from harness import HarvexTestCase, Volume, compare_trees
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
@@ -33,24 +34,24 @@ class CopyOnArrival(HarvexTestCase):
         app.probe1("devchange", "arrival", volume.letter)
 
     def wait_complete(self, app, timeout_ms=60000):
-        app.probe1("wait-text", 1016, "startswith", "Complete", timeout_ms, timeout=timeout_ms / 1000 + 30)
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "startswith", "Complete", timeout_ms, timeout=timeout_ms / 1000 + 30)
 
     def log_lines(self, app):
-        return [line for line in app.text(1019).split("\r\n") if line]
+        return [line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line]
 
     def test_arrival_copies_the_whole_tree_into_a_numbered_folder(self):
         app = self.start_with(folder_name=1, log_level=0)
         card = self.fresh_volume("Q", 2, label="CARD", entries=CARD)
         self.arrive(app, card)
         self.wait_complete(app)
-        self.assertEqual(app.text(1016), "Complete.")
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Complete.")
         self.assertEqual(compare_trees(card.folder, self.dest / "000"), [])
         self.assertEqual(self.log_lines(app), ["Ready.", "[Q]: drive attached", "[Q]: Copying...", "[Q]: Finished."])
-        self.assertEqual(app.probe1("progress", 1017)["pos"], 100)
+        self.assertEqual(app.probe1("progress", ids.IDC_PROGRESS_BAR)["pos"], 100)
 
         # A second arrival gets a folder of its own.
         app.probe1("devchange", "arrival", "Q")
-        app.probe1("wait-text", 1019, "contains", "Finished.\r\n[Q]: drive attached", 20000)
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "Finished.\r\n[Q]: drive attached", 20000)
         self.wait_complete(app)
         self.assertEqual(compare_trees(card.folder, self.dest / "001"), [])
         self.assertEqual(app.quit(), 0)

@@ -71,7 +71,7 @@ class TrayStart(HarvexTestCase):
         card = Volume(self.prefix, "T", 2, "TRAY", {"DCIM/100CAM/IMG_0001.JPG": 200_000, "a.txt": "a"})
         card.insert()
         app.probe1("devchange", "arrival", "T")
-        app.probe1("wait-text", 1016, "startswith", "Complete", 60000, timeout=90)
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "startswith", "Complete", 60000, timeout=90)
         self.assertEqual(compare_trees(card.folder, dest / "000"), [])
         self.assertFalse(app.window()["visible"])
 

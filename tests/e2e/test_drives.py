@@ -2,6 +2,7 @@
 
 import unittest
 
+import ids
 from harness import HarvexTestCase, Volume
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
@@ -36,7 +37,7 @@ class DriveList(HarvexTestCase):
         rows = self.rows(app)
         self.assertEqual(rows[0], ("C:\\ [FIXED]", 2, 1))
         self.assertEqual(rows[1:], POLICY_ROWS)
-        info = app.probe1("lv", 1004)
+        info = app.probe1("lv", ids.IDC_DRIVE_LIST)
         self.assertEqual(info["extended_style"] & 0x4024, 0x4024)
         subkeys = set(self.prefix.reg_key(DRIVES)["subkeys"])
         self.assertEqual(subkeys, set("ABCDEFGHIJKLMNOPQRSTUVWXYZ") |
@@ -58,27 +59,27 @@ class DriveList(HarvexTestCase):
         self.assertEqual(self.record("Q"), {"Seen": 1, "Managed": 1, "Last type": 2})
         self.assertEqual(self.record("R"), {"Seen": 1, "Managed": 0, "Last type": 3})
         # R: is not managed: it is logged but not copied.
-        app.probe1("wait-text", 1016, "startswith", "Complete", 30000)
-        log = app.text(1019)
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "startswith", "Complete", 30000)
+        log = app.text(ids.IDC_LOG_EDIT)
         self.assertIn("[R]: drive attached\r\n[R]: Not copied", log)
         self.assertEqual(log.count("[R]: Copying..."), 0)
 
         stick.remove()
         app.probe1("devchange", "removecomplete", "Q")
         self.assertIn(("Q:\\ [NONE (REMOVABLE)]", 16, 2), self.rows(app))
-        self.assertIn("[Q]: drive detached", app.text(1019))
+        self.assertIn("[Q]: drive detached", app.text(ids.IDC_LOG_EDIT))
 
     def test_ticks_write_only_their_own_record(self):
         app = self.start_harvex()
         rows = self.rows(app)
         fixed_policy = next(i for i, r in enumerate(rows) if r[0] == "New fixed drives")
-        app.probe1("lv-select", 1004, 0)
+        app.probe1("lv-select", ids.IDC_DRIVE_LIST, 0)
         self.assertEqual(self.record("C")["Managed"], 0, "selecting a row writes nothing")
-        app.probe1("lv-check", 1004, fixed_policy, 1)
+        app.probe1("lv-check", ids.IDC_DRIVE_LIST, fixed_policy, 1)
         self.assertEqual(self.record("Fixed"), {"Seen": 0, "Managed": 1, "Last type": -1})
         self.assertEqual(self.record("Removable")["Managed"], None)
         self.assertEqual(self.record("C")["Managed"], 0, "drives already listed keep their own tick")
-        app.probe1("lv-check", 1004, 0, 1)
+        app.probe1("lv-check", ids.IDC_DRIVE_LIST, 0, 1)
         self.assertEqual(self.record("C"), {"Seen": 1, "Managed": 1, "Last type": 3})
 
         # A fixed drive seen for the first time now takes the ticked policy.
@@ -89,7 +90,7 @@ class DriveList(HarvexTestCase):
 
     def test_unticked_removable_policy_sticks_across_restarts(self):
         app = self.start_harvex()
-        app.probe1("lv-check", 1004, 1, 0)  # row 1: "New removable drives" below C:
+        app.probe1("lv-check", ids.IDC_DRIVE_LIST, 1, 0)  # row 1: "New removable drives" below C:
         self.assertEqual(self.record("Removable")["Managed"], 0)
         self.assertEqual(app.quit(), 0)
         app = self.start_harvex()
@@ -113,7 +114,7 @@ class DriveList(HarvexTestCase):
                 continue
             self.assertEqual(result.get("result"), 1, result)
         self.assertEqual(self.rows(app), before)
-        self.assertEqual(app.text(1019), "Ready.\r\n")
+        self.assertEqual(app.text(ids.IDC_LOG_EDIT), "Ready.\r\n")
         self.assertTrue(app.is_running())
 
     def test_hand_edited_records_load_without_harm(self):

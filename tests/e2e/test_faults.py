@@ -12,6 +12,7 @@ import os
 import time
 import unittest
 
+import ids
 import faults_support as fs
 from harness import CACHE_DIR, HarvexTestCase, Volume, compare_trees, make_tree, pattern_bytes, wait_until
 
@@ -56,7 +57,7 @@ class FaultCase(HarvexTestCase):
         return self.start_harvex()
 
     def lines(self, app):
-        return [line for line in app.text(1019).split("\r\n") if line]
+        return [line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line]
 
     def ends_of(self, app, letter):
         prefix = f"[{letter}]: "
@@ -134,7 +135,7 @@ class FaultsPulledStick(FaultCase):
         self.assertLess(len(audit.identical), files, "the pull came after the copy had ended")
         self.assertIn("[Q]: drive detached", lines)
         self.assertTrue(app.is_running())
-        self.assertEqual(app.text(1016), f"Complete with {len(failures)} errors.")
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), f"Complete with {len(failures)} errors.")
 
         # Plugged in again: a whole copy in a new folder.
         stick.replug()
@@ -224,7 +225,7 @@ class FaultsSourceAndDestination(FaultCase):
         fs.bind_read_only(self.cleanup, copies)
         card.insert()
         self.arrive(app, "U")
-        app.probe1("wait-text", 1019, "contains", "[U]: No copy is made", 20000)
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[U]: No copy is made", 20000)
         self.assertEqual(os.listdir(copies), [])
         fs.unmount(str(copies))
 
@@ -450,7 +451,7 @@ class FaultsManyAndChurn(FaultCase):
         fast = Volume(self.prefix, "I", REMOVABLE, label="FAST", entries=card_entries(30, 200_000))
         copies = self.copies_folder()
         app = self.start_with(copies, folder_name=3, log_level=2)
-        app.probe1("combo-select", 1014, 1)  # a change that must be stored at quit
+        app.probe1("combo-select", ids.IDC_LOG_LEVEL_COMBO, 1)  # a change that must be stored at quit
         self.define("H", slow.folder)
         fast.insert()
         self.arrive(app, "HI")
@@ -460,7 +461,7 @@ class FaultsManyAndChurn(FaultCase):
         time.sleep(0.5)
         started = time.monotonic()
         in_progress = partial.stat().st_size
-        app.probe1("click", 40002)
+        app.probe1("click", ids.IDC_QUIT)
         code = app.wait_exit(timeout=most_seconds + 30)
         took = time.monotonic() - started
         print(f"\n[quit] ended {took:.1f} s after Quit (big file at {in_progress} of {big} bytes then), "
@@ -519,15 +520,15 @@ class FaultsStoredSettings(FaultCase):
                 self.prefix.reg_delete(r"SOFTWARE\Quenby")
                 self.put([(KEY, *value) for value in values])
                 app = self.start_harvex()
-                self.assertEqual(app.combo(1013)["cursel"], folder_sel)
-                self.assertEqual(app.combo(1014)["cursel"], log_sel)
-                self.assertEqual(app.text(1001), copy_to)
+                self.assertEqual(app.combo(ids.IDC_FOLDER_NAMES_COMBO)["cursel"], folder_sel)
+                self.assertEqual(app.combo(ids.IDC_LOG_LEVEL_COMBO)["cursel"], log_sel)
+                self.assertEqual(app.text(ids.IDC_COPY_TO_EDIT), copy_to)
                 if copy_to in ("\x01", "C"):
                     # Not an absolute folder: an arrival copies nothing, and says so.
                     card = Volume(self.prefix, "Y", REMOVABLE, label="REL", entries={"a.txt": "a"})
                     card.insert()
                     self.arrive(app, "Y")
-                    app.probe1("wait-text", 1019, "contains", "[Y]: No copy is made", 20000)
+                    app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[Y]: No copy is made", 20000)
                     self.prefix.unmap_drive("Y")
                 self.assertEqual(app.quit(), 0)
                 for name, value in flags.items():

@@ -13,6 +13,7 @@ import time
 import unittest
 from pathlib import Path
 
+import ids
 import faults_support as fs
 from harness import (CACHE_DIR, ROOT, HarnessError, HarvexTestCase, base_wine_env, compare_trees, make_tree,
                      run, wait_until)
@@ -86,7 +87,7 @@ class RunScript(HarvexTestCase):
                                       timeout=300)
         self.assertEqual(compare_trees(ROOT / "build" / "demo" / "card", Path(copied.group(1))), [])
         script.wait_for_line(r"demo: the sample card has been taken out again", timeout=30)
-        self.prefix.probe(["target", "main"], ["click", 40002])
+        self.prefix.probe(["target", "main"], ["click", ids.IDC_QUIT])
         self.assertEqual(script.wait(60), 0, script.output())
         self.assertIn("Harvex ended (exit code 0).", script.output())
 
@@ -112,7 +113,7 @@ class FirstRun(unittest.TestCase):
         self.addCleanup(script.stop)
         script.wait_for_line(r"^run\.sh: Harvex is running", timeout=240)
         self.assertNotIn("retrying", script.output(), "the first start needed a second Wine session")
-        probe = ["wine", ROOT / "build" / "win" / "hxprobe.exe", "target", "main", ";", "window", ";", "click", 40002]
+        probe = ["wine", ROOT / "build" / "win" / "hxprobe.exe", "target", "main", ";", "window", ";", "click", ids.IDC_QUIT]
         result = run(probe, timeout=60, what="hxprobe in the first run's prefix", env=wine_env)
         self.assertIn('"visible":true', result.stdout)
         self.assertEqual(script.wait(60), 0, script.output())
@@ -164,14 +165,14 @@ class WatchedMounts(HarvexTestCase):
         mapped = watcher.wait_for_line(r"^watcher: .*/WATCHED is ([A-Z]): \(WATCHED\)", timeout=60)
         letter = mapped.group(1)
         self.assertEqual(self.prefix.probe1("drive", letter)["type"], 2)
-        app.probe1("wait-text", 1016, "startswith", "Complete", 60000, timeout=90)
-        self.assertEqual(app.text(1016), "Complete.")
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "startswith", "Complete", 60000, timeout=90)
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Complete.")
         self.assertEqual(compare_trees(stick.folder, dest / "WATCHED"), [])
 
         stick.unmount()
         watcher.wait_for_line(rf"^watcher: .*/WATCHED was unmounted; {letter}: removed", timeout=60)
         self.assertEqual(self.prefix.probe1("drive", letter)["type"], 1)
-        app.probe1("wait-text", 1019, "contains", f"[{letter}]: drive detached", 10000)
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", f"[{letter}]: drive detached", 10000)
         watcher.stop()
         self.assertEqual(app.quit(), 0)
 

@@ -2,6 +2,7 @@
 
 import unittest
 
+import ids
 from harness import HarvexTestCase, Volume, compare_trees, wait_until
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
@@ -27,7 +28,7 @@ class LogAndProgress(HarvexTestCase):
         return self.start_harvex()
 
     def lines(self, app):
-        return [line for line in app.text(1019).split("\r\n") if line]
+        return [line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line]
 
     def test_raising_the_level_mid_run_shows_file_lines_from_then_on(self):
         app = self.start_with(log_level=0)
@@ -36,8 +37,8 @@ class LogAndProgress(HarvexTestCase):
         app.probe1("devchange", "arrival", "Q")
         wait_until(lambda: len(list((self.dest / "000").rglob("*.JPG"))) >= 200, timeout=60,
                    what="the first 200 files copied")
-        app.probe1("combo-select", 1014, 2, "notify=1")
-        app.probe1("wait-text", 1016, "equals", "Complete.", 120000, timeout=150)
+        app.probe1("combo-select", ids.IDC_LOG_LEVEL_COMBO, 2, "notify=1")
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "equals", "Complete.", 120000, timeout=150)
         lines = self.lines(app)
         file_lines = [line for line in lines if line.endswith(".JPG")]
         self.assertGreater(len(file_lines), 0, "file lines appear once the level is raised")
@@ -52,8 +53,8 @@ class LogAndProgress(HarvexTestCase):
         card = self.fresh_volume("Q", 2, entries={"a.jpg": 1000})
         card.insert()
         app.probe1("devchange", "arrival", "Q")
-        app.probe1("wait-text", 1016, "equals", "Complete.", 30000)
-        self.assertEqual(app.text(1019), "Ready.\r\n")
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "equals", "Complete.", 30000)
+        self.assertEqual(app.text(ids.IDC_LOG_EDIT), "Ready.\r\n")
 
     def test_stop_and_clear_while_two_drives_copy(self):
         app = self.start_with(log_level=0)
@@ -61,22 +62,22 @@ class LogAndProgress(HarvexTestCase):
         second = self.fresh_volume("R", 2, entries=many_files(4000, folder="VIDEO"))
         first.insert()
         second.insert()
-        app.probe(["devchange", "arrival", "QR"], ["wait-text", 1019, "contains", "[R]: Copying...", 10000],
-                  ["click", 1015])
-        self.assertNotIn("Ready.", app.text(1019), "Clear empties the box")
-        app.probe(["click", 1003], ["wait-text", 1016, "equals", "Stopped.", 30000])
-        app.probe1("wait-text", 1019, "contains", "[R]: Stopped.", 30000)
-        app.probe1("wait-text", 1019, "contains", "[Q]: Stopped.", 30000)
+        app.probe(["devchange", "arrival", "QR"], ["wait-text", ids.IDC_LOG_EDIT, "contains", "[R]: Copying...", 10000],
+                  ["click", ids.IDC_CLEAR])
+        self.assertNotIn("Ready.", app.text(ids.IDC_LOG_EDIT), "Clear empties the box")
+        app.probe(["click", ids.IDC_STOP], ["wait-text", ids.IDC_PROGRESS_TEXT, "equals", "Stopped.", 30000])
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[R]: Stopped.", 30000)
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[Q]: Stopped.", 30000)
         lines = self.lines(app)
         self.assertNotIn("[Q]: Finished.", lines)
         self.assertNotIn("[R]: Finished.", lines)
-        self.assertEqual(app.text(1016), "Stopped.")
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Stopped.")
         copied = list((self.dest / "000").rglob("*.JPG")) + list((self.dest / "001").rglob("*.JPG"))
         self.assertLess(len(copied), 8000, "Stop ended the copies early")
 
         # Stop does not stick: the next arrival copies normally.
         app.probe1("devchange", "arrival", "Q")
-        app.probe1("wait-text", 1016, "equals", "Complete.", 120000, timeout=150)
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "equals", "Complete.", 120000, timeout=150)
         self.assertEqual(compare_trees(first.folder, self.dest / "002"), [])
 
     def test_two_drives_interleave_with_their_own_letters(self):
@@ -86,8 +87,8 @@ class LogAndProgress(HarvexTestCase):
         first.insert()
         second.insert()
         app.probe1("devchange", "arrival", "QR")
-        app.probe1("wait-text", 1019, "contains", "[Q]: Finished.", 60000)
-        app.probe1("wait-text", 1019, "contains", "[R]: Finished.", 60000)
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[Q]: Finished.", 60000)
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[R]: Finished.", 60000)
         lines = self.lines(app)
         q_lines = [line for line in lines if line.startswith("[Q]: Q:\\")]
         r_lines = [line for line in lines if line.startswith("[R]: R:\\")]
@@ -105,7 +106,7 @@ class LogAndProgress(HarvexTestCase):
                                 ["controls"])
         texts = [c.get("text", "") for c in box[2]["controls"]]
         self.assertIn("Copying finished for drive \\\\.\\Q:", texts)
-        self.assertEqual(app.text(1016), "Complete.")
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Complete.")
         self.prefix.probe(["target", "title", "Harvex", "class=#32770"], ["close"], ["wait-no-window", 10000])
         self.assertEqual(app.quit(), 0)
 

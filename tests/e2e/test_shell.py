@@ -2,6 +2,7 @@
 
 import unittest
 
+import ids
 from harness import SETTINGS_KEY, HarvexTestCase
 
 REG_SZ = 1
@@ -22,8 +23,9 @@ DWORD_SETTINGS = ["Folder name", "Log level", "Eject CD-ROM", "Show popup", "Bee
 DRIVE_SUBKEYS = {chr(c) for c in range(ord("A"), ord("Z") + 1)} | {
     "Removable", "Fixed", "Network", "CD-ROM", "Ramdisk", "Other"}
 
-COPY_TO, FOLDER_NAMES, LOG_LEVEL, PROGRESS_TEXT, PROGRESS_BAR, LOG_BOX = 1001, 1013, 1014, 1016, 1017, 1019
-QUIT, OPEN = 40002, 40000
+COPY_TO, FOLDER_NAMES, LOG_LEVEL = ids.IDC_COPY_TO_EDIT, ids.IDC_FOLDER_NAMES_COMBO, ids.IDC_LOG_LEVEL_COMBO
+PROGRESS_TEXT, PROGRESS_BAR, LOG_BOX = ids.IDC_PROGRESS_TEXT, ids.IDC_PROGRESS_BAR, ids.IDC_LOG_EDIT
+QUIT, OPEN = ids.IDC_QUIT, ids.ID_TRAY_OPEN
 
 
 class FirstStart(HarvexTestCase):

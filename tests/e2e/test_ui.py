@@ -126,7 +126,7 @@ class OptionsDialog(UiTestCase):
         box = self.prefix.probe(self.popup_target(app), ["wait-window", 20000, "visible"], ["controls"])
         self.assertIn(POPUP_TEXT, [c.get("text", "") for c in box[2]["controls"]])
         self.prefix.probe(self.popup_target(app), ["close"], ["wait-no-window", 10000])
-        self.assertEqual(app.text(1016), "Complete.")
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Complete.")
 
         self.assertEqual(app.quit(), 0)
         self.assertEqual(self.stored_flags(),
@@ -148,7 +148,7 @@ class OptionsDialog(UiTestCase):
         card = self.fresh_volume("Q", 2, entries={"a.jpg": 1000})
         card.insert()
         app.probe1("devchange", "arrival", "Q")
-        app.probe1("wait-text", 1016, "equals", "Complete.", 20000)
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "equals", "Complete.", 20000)
         # The pop-up would follow the last progress report at once.
         late = self.prefix.probe(self.popup_target(app), ["wait-window", 1500], check=False)
         self.assertFalse(late[-1]["ok"], "no pop-up after a cancelled change")
@@ -310,12 +310,12 @@ class ResizeLayout(UiTestCase):
         self.assertEqual(drives["right"], scaled)
         self.assertGreater(drives["right"], drives0["right"], "the list takes a share of the width")
         self.assertEqual(group["left"] - drives["right"], group0["left"] - drives0["right"])
-        for button in (1012, 1015, 1003):
+        for button in (ids.IDC_BROWSE, ids.IDC_CLEAR, ids.IDC_STOP):
             with self.subTest(button=button):
                 self.assertEqual(actual[button]["width"], initial[button]["width"])
                 self.assertEqual(group["right"] - actual[button]["right"],
                                  group0["right"] - initial[button]["right"])
-        for control in (1016, 1017, 1003):
+        for control in (ids.IDC_PROGRESS_TEXT, ids.IDC_PROGRESS_BAR, ids.IDC_STOP):
             self.assertEqual(actual[control]["top"], initial[control]["top"] + 80, control)
         for link in (DONATE_LINK, HELP_LINK):
             with self.subTest(link=link):
@@ -606,8 +606,8 @@ class ReadmePicture(UiTestCase):
         disc.insert()
         app = self.start_with(log_level=1, dest="Photos/Cards")
         app.probe1("devchange", "arrival", "E")
-        app.probe1("wait-text", 1019, "contains", "[E]: Finished.", 30000)
-        app.probe1("wait-text", 1016, "equals", "Complete.", 10000)
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[E]: Finished.", 30000)
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "equals", "Complete.", 10000)
         rows = [row.get("text", "") for row in app.rows()]
         self.assertIn("E:\\ [REMOVABLE]", rows)
         self.assertIn("F:\\ [CD-ROM]", rows)

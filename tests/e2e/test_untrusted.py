@@ -7,6 +7,7 @@ import os
 import signal
 import time
 
+import ids
 import faults_support as fs
 from harness import Volume, make_tree, tree_listing, wait_until
 from test_faults import FaultCase
@@ -40,7 +41,7 @@ class UntrustedVolumes(FaultCase):
             self.assertIn("Not copied: Q:\\" + link.replace("/", "\\") + " is a link.", run_text)
         self.assertEqual(run_text[-1], "Finished with 4 errors.")
         self.assertEqual(set(tree_listing(copies / "000")), {"DCIM", "DCIM/a.jpg"})
-        self.assertEqual(app.text(1016), "Complete with 4 errors.")
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Complete with 4 errors.")
 
     def test_names_that_meet_or_that_windows_cannot_use(self):
         volume = Volume(self.prefix, "N", REMOVABLE, entries={
@@ -125,4 +126,4 @@ class UntrustedVolumes(FaultCase):
         copied = [rel for rel, listing in tree_listing(copies / "000").items()
                   if listing[0] == "file" and rel.startswith("DCIM")]
         self.assertEqual(copied, [], "nothing is filed after the change")
-        self.assertEqual(app.text(1016), "Stopped.")
+        self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Stopped.")

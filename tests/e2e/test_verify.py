@@ -38,9 +38,9 @@ class VerifyAndOnlyNew(HarvexTestCase):
     def copy_once(self, app, volume, lines_before):
         """One arrival of volume, up to its last line; the run's log lines."""
         app.probe1("devchange", "arrival", volume.letter)
-        app.probe1("wait-text", 1019, "contains", f"[{volume.letter}]: Finished", 60000, timeout=90)
-        app.probe1("wait-text", 1016, "startswith", "Complete", 60000, timeout=90)
-        lines = [line for line in app.text(1019).split("\r\n") if line]
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", f"[{volume.letter}]: Finished", 60000, timeout=90)
+        app.probe1("wait-text", ids.IDC_PROGRESS_TEXT, "startswith", "Complete", 60000, timeout=90)
+        lines = [line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line]
         return lines[lines_before:]
 
     def test_verified_run_writes_a_list_that_sha256sum_accepts(self):
@@ -68,14 +68,14 @@ class VerifyAndOnlyNew(HarvexTestCase):
         name_box = next((i for i in FILE_NAME_BOXES if i in ids_shown), None)
         self.assertIsNotNone(name_box, controls)
         self.prefix.probe(dialog, ["settext", name_box, list_path], ["post-click", 1], ["wait-no-window", 10000])
-        started = app.probe1("wait-text", 1019, "contains", "[Verify]: Veri", 60000, timeout=90, check=False)
+        started = app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[Verify]: Veri", 60000, timeout=90, check=False)
         if not started.get("ok"):
             app.screenshot("verify-a-copy-not-started")
             self.fail(f"the check did not start: {started}; windows: {self.prefix.probe(['windows'], check=False)}")
-        lines = [line for line in app.text(1019).split("\r\n") if line][lines_before:]
+        lines = [line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line][lines_before:]
         while not lines[-1].startswith(("[Verify]: Verified:", "[Verify]: Verify found")):
-            app.probe1("wait-text", 1019, "contains", lines[-1] + "\r\n[Verify]: ", 30000, timeout=60)
-            lines = [line for line in app.text(1019).split("\r\n") if line][lines_before:]
+            app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", lines[-1] + "\r\n[Verify]: ", 30000, timeout=60)
+            lines = [line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line][lines_before:]
         return [line for line in lines if line.startswith("[Verify]: ")]
 
     def test_verify_a_copy_finds_a_changed_and_a_missing_file(self):
@@ -90,7 +90,7 @@ class VerifyAndOnlyNew(HarvexTestCase):
 
         (self.dest / "000/Notes with spaces.txt").write_text("HELLO")
         (self.dest / "000/DCIM/100MEDIA/IMG_0001.JPG").unlink()
-        before = len([line for line in app.text(1019).split("\r\n") if line])
+        before = len([line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line])
         checked = self.verify_a_copy(app, list_path, before)
         folder = self.prefix.windows_path(self.dest / "000")
         self.assertIn(f"[Verify]: Differs: {folder}\\Notes with spaces.txt", checked)
@@ -102,10 +102,10 @@ class VerifyAndOnlyNew(HarvexTestCase):
         app = self.start_with(Verify=1)
         card = self.card("T", "0000beef", {"VIDEO/clip.mov": 600_000_000})
         card.insert()
-        app.probe(["devchange", "arrival", "T"], ["wait-text", 1019, "contains", "[T]: Copying...", 20000])
+        app.probe(["devchange", "arrival", "T"], ["wait-text", ids.IDC_LOG_EDIT, "contains", "[T]: Copying...", 20000])
         time.sleep(0.5)
-        app.probe(["click", 1003], ["wait-text", 1019, "contains", "[T]: Stopped.", 30000])
-        self.assertNotIn("[T]: Finished", app.text(1019))
+        app.probe(["click", ids.IDC_STOP], ["wait-text", ids.IDC_LOG_EDIT, "contains", "[T]: Stopped.", 30000])
+        self.assertNotIn("[T]: Finished", app.text(ids.IDC_LOG_EDIT))
         self.assertFalse((self.dest / "000/VIDEO/clip.mov").exists(), "no unverified or partial copy is left")
         listing = (self.dest / "000.sha256").read_text(encoding="utf-8")
         self.assertIn("# Not complete: the run was stopped", listing)
@@ -121,14 +121,14 @@ class VerifyAndOnlyNew(HarvexTestCase):
         (card.folder / "DCIM/100MEDIA/IMG_0003.JPG").write_bytes(b"three" * 1000)
         (card.folder / "New folder").mkdir()
         (card.folder / "New folder/clip.mov").write_bytes(b"clip" * 5000)
-        before = len([line for line in app.text(1019).split("\r\n") if line])
+        before = len([line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line])
         lines = self.copy_once(app, card, before)
         self.assertEqual(lines[-1], "[R]: Finished.")
         copied = sorted(str(p.relative_to(self.dest / "001")) for p in (self.dest / "001").rglob("*") if p.is_file())
         self.assertEqual(copied, ["DCIM/100MEDIA/IMG_0003.JPG", "New folder/clip.mov"])
         self.assertEqual((self.dest / "001/New folder/clip.mov").read_bytes(), b"clip" * 5000)
 
-        before = len([line for line in app.text(1019).split("\r\n") if line])
+        before = len([line for line in app.text(ids.IDC_LOG_EDIT).split("\r\n") if line])
         lines = self.copy_once(app, card, before)
         self.assertIn("[R]: Nothing new on R:: 7 files were copied before.", lines)
         self.assertFalse((self.dest / "002").exists(), "nothing new makes no folder")
