@@ -26,5 +26,6 @@ inline constexpr wchar_t kStartWithWindowsFailedText[] =
     L"Harvex could not change \"Start with Windows\": the value \"Harvex\" under "
     L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run could not be "
     L"written. A policy of this computer may forbid it.";
-inline constexpr wchar_t kVerifyBusyText[] = L"A copy is being verified. Stop it first, or wait until it has ended.";
+inline constexpr wchar_t kVerifyBusyText[] =
+    L"A copy is being verified. Stop it first, or wait until it has ended.";
 inline constexpr wchar_t kVerifyNotStartedText[] = L"The check could not be started.";

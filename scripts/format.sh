@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 format=clang-format-14
-mapfile -t files < <(git ls-files '*.cpp' '*.h')
+# Tracked files and new ones not yet added (but not ignored ones), so a new file is checked too.
+mapfile -t files < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 if [ "${1:-}" = "--fix" ]; then
     exec "$format" -i "${files[@]}"
 fi

@@ -2,6 +2,7 @@
 // inside "Copy to", or none at all: never a path that leaves it.
 #include "FuzzInput.h"
 #include "copy/DestinationNaming.h"
+#include "copy/FileNames.h"
 
 #include <set>
 
@@ -63,7 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::wstring name = FolderNameOfLabel(label);
     FUZZ_CHECK(NamesOneFolder(name));
-    FUZZ_CHECK(name == label || name == L"[no name]");
+    // The label as it is, or made safe (a trailing dot or blank that Windows would trim), or none.
+    FUZZ_CHECK(name == label || name == SafeName(label) || name == L"[no name]");
+    FUZZ_CHECK(!name.empty() && name.back() != L'.' && name.back() != L' ');
     for (wchar_t c : name)
         FUZZ_CHECK(std::wstring(L"<>\"|?*").find(c) == std::wstring::npos);
 
