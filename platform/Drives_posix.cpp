@@ -125,24 +125,33 @@ uint32_t DriveType(const std::wstring& root) {
     return drive ? drive->type : kDriveNoRootDir;
 }
 
-bool VolumeLabel(const std::wstring& root, std::wstring& label) {
+namespace {
+
+// The drive mapped at root while its folder is there. A mapped letter whose folder is gone behaves
+// like an empty CD drive: every volume query fails.
+std::optional<MappedDrive> PresentDrive(const std::wstring& root) {
     auto letter = RootLetter(root);
     if (!letter)
-        return false;
+        return std::nullopt;
     auto drive = FindDrive(*letter);
-    // A mapped letter whose folder is gone behaves like an empty CD drive: the query fails.
     if (!drive || !IsFolder(drive->folder))
+        return std::nullopt;
+    return drive;
+}
+
+} // namespace
+
+bool VolumeLabel(const std::wstring& root, std::wstring& label) {
+    auto drive = PresentDrive(root);
+    if (!drive)
         return false;
     label = drive->label;
     return true;
 }
 
 bool VolumeSerial(const std::wstring& root, uint32_t& serial) {
-    auto letter = RootLetter(root);
-    if (!letter)
-        return false;
-    auto drive = FindDrive(*letter);
-    if (!drive || !IsFolder(drive->folder))
+    auto drive = PresentDrive(root);
+    if (!drive)
         return false;
     serial = drive->serial ? *drive->serial : SerialOfFolder(drive->folder);
     return true;

@@ -113,6 +113,26 @@ ErrorCode OpenSourceFile(const std::wstring& source, FileDescriptor& in, struct 
     return kSuccess;
 }
 
+// Ends a new file's copy: the source's last write (a file system that cannot take it keeps the
+// data), the data on the disk when toDisk asks for it, and the close, where a late write error
+// shows. On any failure the file is removed: no part of it is left.
+ErrorCode FinishNewFile(FileDescriptor& out, const std::string& path, const struct stat& source,
+                        ErrorCode error, bool toDisk) {
+    if (error == kSuccess) {
+        const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+        ::futimens(out.Get(), times);
+        if (toDisk && ::fdatasync(out.Get()) != 0 && errno != EINVAL && errno != EROFS)
+            error = LastError();
+        if (::close(out.Release()) != 0 && error == kSuccess)
+            error = LastError();
+    }
+    if (error != kSuccess) {
+        out.Reset();
+        ::unlink(path.c_str());
+    }
+    return error;
+}
+
 // Creates the destination as a new file; a name that is taken is left alone.
 ErrorCode OpenNewDestination(const std::string& path, const struct stat& source, FileDescriptor& out) {
     out.Reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
@@ -223,19 +243,7 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
         error = CopyData(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context, cancel);
     if (!out.IsOpen())
         return error;
-    if (error == kSuccess) {
-        // The copy keeps the source's last write; a file system that cannot take it keeps the data.
-        const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
-        ::futimens(out.Get(), times);
-        // A late write error shows only here.
-        if (::close(out.Release()) != 0)
-            error = LastError();
-    }
-    if (error != kSuccess) {
-        out.Reset();
-        ::unlink(destinationHost.c_str());
-    }
-    return error;
+    return FinishNewFile(out, destinationHost, info, error, false);
 }
 
 ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
@@ -258,20 +266,10 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
                                cancel, hash);
     if (!out.IsOpen())
         return error;
-    if (error == kSuccess) {
-        const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
-        ::futimens(out.Get(), times);
-        // The read-back that follows must find the data on the disk, not only in the cache.
-        if (::fdatasync(out.Get()) != 0 && errno != EINVAL && errno != EROFS)
-            error = LastError();
-        if (::close(out.Release()) != 0 && error == kSuccess)
-            error = LastError();
-    }
-    if (error != kSuccess) {
-        out.Reset();
-        ::unlink(destinationHost.c_str());
+    // The read-back that follows must find the data on the disk, not only in the cache.
+    error = FinishNewFile(out, destinationHost, info, error, true);
+    if (error != kSuccess)
         return error;
-    }
     digest = hash.Finish();
     return kSuccess;
 }
