@@ -18,6 +18,7 @@ import random
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -361,9 +362,18 @@ class WinePrefix:
             if argv:
                 argv.append(";")
             argv += [_probe_word(word) for word in command]
-        result = run(["wine", f"{WINDOWS_DIR}\\hxprobe.exe", *argv], timeout=timeout,
-                     what=f"hxprobe {' '.join(c[0] for c in commands)}", env=self.env(), cwd=self.drive_c,
-                     check=False)
+        what = f"hxprobe {' '.join(c[0] for c in commands)}"
+        result = run(["wine", f"{WINDOWS_DIR}\\hxprobe.exe", *argv], timeout=timeout, what=what,
+                     env=self.env(), cwd=self.drive_c, check=False)
+        if result.returncode != 0 and not result.stdout and not result.stderr:
+            # Seen a few times under load: wine ended the probe with exit code 1 before it printed a
+            # thing. hxprobe prints a line for every command it ran before it ends, so nothing ran;
+            # one more try tells that apart from a real failure.
+            print(f"{what}: exit code {result.returncode} with no output, tried once more",
+                  file=sys.stderr)
+            time.sleep(0.2)
+            result = run(["wine", f"{WINDOWS_DIR}\\hxprobe.exe", *argv], timeout=timeout, what=what,
+                         env=self.env(), cwd=self.drive_c, check=False)
         results = []
         for line in result.stdout.splitlines():
             line = line.strip()
