@@ -1,6 +1,9 @@
 #pragma once
 // The texts the main dialog shows besides its template: the combo boxes' items, in the order of the
-// stored "Folder name" and "Log level", the program's web addresses, and its message box texts.
+// stored "Folder name" and "Log level", the tray menu, the program's web addresses, and its message
+// box texts.
+#include "resources/resource.h"
+
 #include <array>
 
 inline constexpr std::array<const wchar_t*, 4> kFolderNameItems = {
@@ -15,6 +18,22 @@ inline constexpr std::array<const wchar_t*, 3> kLogLevelItems = {
     L"Events/errors/folder names",
     L"Everything, including file names",
 };
+
+// The tray icon's menu, top to bottom; an id of 0 is a separator. "Open" is the default item.
+struct TrayMenuItem {
+    int id;
+    const wchar_t* text;
+};
+inline constexpr std::array<TrayMenuItem, 7> kTrayMenuItems = {{
+    {ID_TRAY_OPEN, L"Open"},
+    {0, nullptr},
+    {ID_TRAY_CHECK_FOR_UPDATES, L"Check for updates"},
+    {ID_TRAY_DONATE, L"Donate few $$"},
+    {0, nullptr},
+    {ID_TRAY_VERIFY_COPY, L"Verify a copy..."},
+    {ID_TRAY_QUIT, L"Quit"},
+}};
+inline constexpr int kTrayMenuDefaultId = ID_TRAY_OPEN;
 
 // The program's own pages. Harvex has no web site yet: these reserved addresses stand in for it
 // until one exists, so no one else's page is ever opened.

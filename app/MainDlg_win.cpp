@@ -22,10 +22,8 @@ namespace {
 
 // Posted (never sent) when the report queue goes from empty to non-empty.
 constexpr UINT kReportsQueuedMessage = WM_APP + 1;
-// Reports are shown at most this often: every append to the log box costs the same whether it adds
-// one line or a hundred (7-9 ms under Wine), so a copy of many small files would otherwise keep the
-// user-interface thread busier than the copy itself.
-constexpr DWORD kReportsIntervalMs = 50;
+// Reports are shown at most this often.
+constexpr uint32_t kReportsIntervalMs = 50;
 constexpr UINT_PTR kReportsTimerId = 0x4852;
 // How long quitting waits at most for running copies to stop before the process ends them.
 constexpr DWORD kQuitWaitMs = 120000;
@@ -50,7 +48,7 @@ int32_t ComboSelection(HWND combo) {
 CMainDlg::CMainDlg()
     : m_settingsKey(platform::RegKey::Create(kSettingsKeyPath, kSettingsKeyClass)),
       m_host(std::make_unique<ReportingHost>()), m_jobs(m_host.get(), [this] { return RunOptionsNow(); }),
-      m_driveMonitor(m_driveList, m_jobs) {
+      m_driveMonitor(m_driveList, m_jobs), m_reportPacing(kReportsIntervalMs) {
     AddMainDialogRules(Layout());
 }
 
@@ -90,7 +88,6 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam != kReportsTimerId)
             break;
         KillTimer(m_hwnd, kReportsTimerId);
-        m_reportsTimerSet = false;
         ShowQueuedReports();
         return Result(0);
     case WM_QUERYENDSESSION:
@@ -112,8 +109,7 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == m_taskbarCreatedMessage && m_taskbarCreatedMessage != 0) {
         m_trayIcon.Readd();
-        // A hidden dialog whose icon the new shell refused would be out of reach.
-        if (!m_trayIcon.IsShown() && !IsWindowVisible(m_hwnd))
+        if (MustShowMinimised(m_trayIcon.IsShown(), IsWindowVisible(m_hwnd) != FALSE))
             ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
         return Result(0);
     }
@@ -242,36 +238,26 @@ BOOL CMainDlg::OnInitDialog() {
 }
 
 void CMainDlg::StartInTray() {
-    if (m_trayIcon.IsShown()) {
-        m_holdHidden = true;
-        ShowWindow(m_hwnd, SW_HIDE);
-        return;
-    }
-    // Hidden without an icon there would be no way back: the task bar keeps it instead.
-    ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
-    m_holdMinimised = true;
+    ShowWindow(m_hwnd,
+               m_startHold.Begin(m_trayIcon.IsShown()) == PutAway::Hide ? SW_HIDE : SW_SHOWMINNOACTIVE);
 }
 
 bool CMainDlg::HoldStartState(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-    // The modal loop shows the dialog after WM_INITDIALOG and again when its queue first runs empty
-    // (Wine restores it from minimised too); a start in the tray refuses those shows until the user
-    // asks for the dialog.
-    if (message == WM_WINDOWPOSCHANGING && m_holdHidden) {
+    if (message == WM_WINDOWPOSCHANGING && m_startHold.RefusesShow()) {
         reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
         return false;
     }
-    if (message == WM_QUERYOPEN && m_holdMinimised) {
+    if (message == WM_QUERYOPEN && m_startHold.RefusesOpen()) {
         result = Result(FALSE);
         return true;
     }
-    if (message == WM_SYSCOMMAND && m_holdMinimised && (wParam & 0xFFF0) == SC_RESTORE)
-        m_holdMinimised = false;
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_RESTORE)
+        m_startHold.Release();
     return false;
 }
 
 void CMainDlg::ShowDialog() {
-    m_holdHidden = false;
-    m_holdMinimised = false;
+    m_startHold.Release();
     ShowWindow(m_hwnd, SW_SHOWNORMAL);
 }
 
@@ -362,8 +348,7 @@ void CMainDlg::WaitForCopies(DWORD limitMs) {
 }
 
 void CMainDlg::HideToTray() {
-    // Without an icon in the notification area a hidden dialog could never be reached again.
-    ShowWindow(m_hwnd, m_trayIcon.IsShown() ? SW_HIDE : SW_MINIMIZE);
+    ShowWindow(m_hwnd, PutAwayWith(m_trayIcon.IsShown()) == PutAway::Hide ? SW_HIDE : SW_MINIMIZE);
 }
 
 void CMainDlg::OnTrayNotify(LPARAM mouseMessage) {
@@ -385,14 +370,12 @@ void CMainDlg::SetProgressText(const std::wstring& text) {
 }
 
 void CMainDlg::OnReportsQueued() {
-    if (m_reportsTimerSet)
+    const uint32_t delay = m_reportPacing.DelayFor(GetTickCount());
+    if (delay == ReportPacing::kWaiting)
         return;
-    DWORD sinceLast = GetTickCount() - m_lastReportsShown;
-    if (sinceLast < kReportsIntervalMs) {
-        // The queue keeps what comes meanwhile; the timer takes it all at once.
-        m_reportsTimerSet = SetTimer(m_hwnd, kReportsTimerId, kReportsIntervalMs - sinceLast, nullptr) != 0;
-        if (m_reportsTimerSet)
-            return;
+    if (delay > 0 && SetTimer(m_hwnd, kReportsTimerId, delay, nullptr) != 0) {
+        m_reportPacing.TimerSet();
+        return;
     }
     ShowQueuedReports();
 }
@@ -400,7 +383,7 @@ void CMainDlg::OnReportsQueued() {
 void CMainDlg::ShowQueuedReports() {
     if (m_closing)
         return;
-    m_lastReportsShown = GetTickCount();
+    m_reportPacing.Shown(GetTickCount());
     ReportQueue& reports = m_host->Reports();
     ReportBatchView view = ViewReportBatch(reports.TakeAll(), ComboSelection(m_logLevelCombo));
     m_logEdit.Append(view.appendText, view.appendedLines);

@@ -1,8 +1,10 @@
 #pragma once
 // The main dialog: the hub that owns the settings key, the copy jobs, the drive records, the tray
 // icon and the controls through which the jobs report.
+#include "app/DialogPresence.h"
 #include "app/DriveJobTable.h"
 #include "app/LogBox_win.h"
+#include "app/ReportPacing.h"
 #include "app/ReportingHost.h"
 #include "app/StartOptions.h"
 #include "app/TrayIcon_win.h"
@@ -71,10 +73,7 @@ private:
     HINSTANCE m_instance = nullptr;
     bool m_quitRequested = false;
     StartOptions m_start;
-    // Started in the tray: every show is refused until the user asks for the dialog.
-    bool m_holdHidden = false;
-    // Started in the tray without an icon: every restore is refused until the user asks for one.
-    bool m_holdMinimised = false;
+    StartHold m_startHold;
 
     TrayIcon m_trayIcon;
     TrayMenu m_trayMenu;
@@ -99,6 +98,5 @@ private:
     DriveMonitor m_driveMonitor;
     bool m_closing = false;      // OnDestroy has begun: no job starts and no report is shown
     bool m_sessionEnded = false; // the session ends: nothing is stored
-    bool m_reportsTimerSet = false;
-    DWORD m_lastReportsShown = 0;
+    ReportPacing m_reportPacing;
 };

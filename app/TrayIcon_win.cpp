@@ -1,6 +1,6 @@
 #include "app/TrayIcon_win.h"
 #include "app/WorkArea.h"
-#include "resources/resource.h"
+#include "app/MainDlgTexts.h"
 
 #include <cwchar>
 
@@ -45,14 +45,9 @@ void TrayIcon::Remove() {
 void TrayMenu::Build() {
     Destroy();
     m_menu = CreatePopupMenu();
-    AppendMenuW(m_menu, 0, ID_TRAY_OPEN, L"Open");
-    AppendMenuW(m_menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(m_menu, 0, ID_TRAY_CHECK_FOR_UPDATES, L"Check for updates");
-    AppendMenuW(m_menu, 0, ID_TRAY_DONATE, L"Donate few $$");
-    AppendMenuW(m_menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(m_menu, 0, ID_TRAY_VERIFY_COPY, L"Verify a copy...");
-    AppendMenuW(m_menu, 0, ID_TRAY_QUIT, L"Quit");
-    SetMenuDefaultItem(m_menu, ID_TRAY_OPEN, FALSE);
+    for (const TrayMenuItem& item : kTrayMenuItems)
+        AppendMenuW(m_menu, item.id == 0 ? MF_SEPARATOR : 0, static_cast<UINT_PTR>(item.id), item.text);
+    SetMenuDefaultItem(m_menu, kTrayMenuDefaultId, FALSE);
 }
 
 void TrayMenu::Destroy() {

@@ -28,8 +28,7 @@ private:
     bool m_shown = false; // the shell accepted the icon
 };
 
-// The tray menu: "Open" (default), separator, "Check for updates", "Donate few $$", separator, "Verify a
-// copy...", "Quit".
+// The tray menu, built from kTrayMenuItems.
 class TrayMenu {
 public:
     TrayMenu() = default;

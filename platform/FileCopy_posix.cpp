@@ -1,5 +1,6 @@
 // Copies on Linux: each file is created new, its data moved in the kernel where it can (or read,
 // hashed and written), and renamed without replacing anything, as the Win32 layer does.
+#include "platform/ChunkPump.h"
 #include "platform/Files.h"
 #include "platform/PosixFiles_posix.h"
 
@@ -181,28 +182,34 @@ ssize_t ReadSome(int fd, char* buffer, size_t size) {
     }
 }
 
-// The hashed copy's loop: every byte read is hashed and written; the source's size at opening ends it.
-ErrorCode CopyDataHashed(int in, int out, uint64_t size, CopyProgressFn progress, void* context,
-                         const std::atomic<int32_t>* cancel, Sha256& hash) {
-    if (Report(progress, context, size, 0))
-        return kErrorRequestAborted;
-    char* buffer = CopyBuffer();
-    uint64_t done = 0;
-    for (;;) {
-        if (Cancelled(cancel))
-            return kErrorRequestAborted;
-        const ssize_t got = ReadSome(in, buffer, kBufferSize);
-        if (got < 0)
+class DescriptorSource final : public ChunkSource {
+public:
+    explicit DescriptorSource(int fd) : m_fd(fd) {}
+    ErrorCode Read(std::byte* buffer, size_t size, size_t& got) override {
+        const ssize_t n = ReadSome(m_fd, reinterpret_cast<char*>(buffer), size);
+        if (n < 0)
             return LastError();
-        if (got == 0)
-            return kSuccess;
-        hash.Update(buffer, static_cast<size_t>(got));
-        if (!WriteAll(out, buffer, static_cast<size_t>(got)))
-            return LastError();
-        done += static_cast<uint64_t>(got);
-        if (Report(progress, context, done > size ? done : size, done))
-            return kErrorRequestAborted;
+        got = static_cast<size_t>(n);
+        return kSuccess;
     }
+
+private:
+    int m_fd;
+};
+
+class DescriptorSink final : public ChunkSink {
+public:
+    explicit DescriptorSink(int fd) : m_fd(fd) {}
+    ErrorCode Write(const std::byte* data, size_t size) override {
+        return WriteAll(m_fd, reinterpret_cast<const char*>(data), size) ? kSuccess : LastError();
+    }
+
+private:
+    int m_fd;
+};
+
+std::span<std::byte> CopyBytes() {
+    return {reinterpret_cast<std::byte*>(CopyBuffer()), kBufferSize};
 }
 
 // Opens a file for reading past the page cache when the file system allows direct I/O.
@@ -261,9 +268,12 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
     const std::string destinationHost = Host(destination);
     FileDescriptor out;
     ErrorCode error = OpenNewDestination(destinationHost, info, out);
-    if (error == kSuccess)
-        error = CopyDataHashed(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context,
-                               cancel, hash);
+    if (error == kSuccess) {
+        DescriptorSource reader(in.Get());
+        DescriptorSink writer(out.Get());
+        error = PumpChunks(reader, &writer, static_cast<uint64_t>(info.st_size), CopyBytes(),
+                           {progress, context, cancel}, hash);
+    }
     if (!out.IsOpen())
         return error;
     // The read-back that follows must find the data on the disk, not only in the cache.
@@ -285,24 +295,11 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
     if (!S_ISREG(info.st_mode))
         return S_ISDIR(info.st_mode) ? kErrorAccessDenied : kErrorNotSupported;
     Sha256 hash;
-    if (!hash.IsValid())
-        return kErrorNotEnoughMemory;
-    const uint64_t size = static_cast<uint64_t>(info.st_size);
-    char* buffer = CopyBuffer();
-    uint64_t done = 0;
-    for (;;) {
-        if (Cancelled(cancel))
-            return kErrorRequestAborted;
-        const ssize_t got = ReadSome(in.Get(), buffer, kBufferSize);
-        if (got < 0)
-            return LastError();
-        if (got == 0)
-            break;
-        hash.Update(buffer, static_cast<size_t>(got));
-        done += static_cast<uint64_t>(got);
-        if (Report(progress, context, done > size ? done : size, done))
-            return kErrorRequestAborted;
-    }
+    DescriptorSource reader(in.Get());
+    const ErrorCode error = PumpChunks(reader, nullptr, static_cast<uint64_t>(info.st_size), CopyBytes(),
+                                       {progress, context, cancel}, hash);
+    if (error != kSuccess)
+        return error;
     digest = hash.Finish();
     return kSuccess;
 }

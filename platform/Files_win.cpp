@@ -1,5 +1,6 @@
 // Files on Windows: thin wrappers over kernel32 that take plain paths and hand them over in their
 // literal form.
+#include "platform/ChunkPump.h"
 #include "platform/Files.h"
 #include "platform/LiteralPath.h"
 
@@ -103,18 +104,6 @@ DWORD CALLBACK OnCopyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBy
     return cancel ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
 }
 
-// Wine's CopyFileExW never calls the routine; the copy's size is reported once at the end then,
-// so that the bytes count toward the run's progress as they do on Windows.
-void ReportWholeFileIfSilent(const ProgressAdapter& adapter, const std::wstring& destination) {
-    if (adapter.called || adapter.routine == nullptr)
-        return;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(destination.c_str(), GetFileExInfoStandard, &data))
-        return;
-    const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    adapter.routine(size, size, adapter.context);
-}
-
 // Wine leaves a partly written file behind when CopyFileExW fails. The copy went to a name of its
 // own, so whatever stands there is its work.
 void RemoveFailedCopy(const std::wstring& path) {
@@ -137,12 +126,22 @@ uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
 }
 
 // Wine's CopyFileExW takes a failed read for the end of the file and reports success with a short
-// copy (a bad sector, a stick pulled mid-file). A copy shorter than its source is a failed one.
-bool CameShort(const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA& source) {
+// copy (a bad sector, a stick pulled mid-file): a copy shorter than its source is a failed one. It
+// also never calls the progress routine; the copy's size is then reported once at the end, so that
+// the bytes count toward the run's progress as they do on Windows. One look at the copy serves both.
+bool CheckFinishedCopy(const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA* source,
+                       const ProgressAdapter& adapter) {
+    const bool reportSize = !adapter.called && adapter.routine != nullptr;
+    if (source == nullptr && !reportSize)
+        return true;
     WIN32_FILE_ATTRIBUTE_DATA copy{};
     if (!GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &copy))
-        return true;
-    return SizeOf(copy) < SizeOf(source);
+        return source == nullptr;
+    if (source != nullptr && SizeOf(copy) < SizeOf(*source))
+        return false;
+    if (reportSize)
+        adapter.routine(SizeOf(copy), SizeOf(copy), adapter.context);
+    return true;
 }
 
 // A chunk of the hashed copy and the read-back: a multiple of every sector size, as unbuffered
@@ -162,20 +161,22 @@ public:
     }
     ChunkBuffer(const ChunkBuffer&) = delete;
     ChunkBuffer& operator=(const ChunkBuffer&) = delete;
-    BYTE* Get() const { return m_bytes; }
+    // Empty when the memory could not be had.
+    std::span<std::byte> Bytes() const {
+        return m_bytes != nullptr ? std::span<std::byte>(reinterpret_cast<std::byte*>(m_bytes), kChunkBytes)
+                                  : std::span<std::byte>();
+    }
 
 private:
     BYTE* m_bytes;
 };
 
-bool Report(CopyProgressFn progress, void* context, uint64_t total, uint64_t done) {
-    return progress != nullptr && progress(total, done, context);
-}
-
-bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
+// Writes all of size bytes, at most a chunk per call.
+bool WriteAll(HANDLE file, const std::byte* data, size_t size) {
     while (size > 0) {
+        const DWORD part = size > kChunkBytes ? kChunkBytes : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(file, data, size, &written, nullptr) || written == 0)
+        if (!WriteFile(file, data, part, &written, nullptr) || written == 0)
             return false;
         data += written;
         size -= written;
@@ -183,34 +184,31 @@ bool WriteAll(HANDLE file, const BYTE* data, DWORD size) {
     return true;
 }
 
-// The hashed copy's loop: every byte read is hashed and written.
-ErrorCode CopyDataHashed(HANDLE in, HANDLE out, uint64_t size, CopyProgressFn progress, void* context,
-                         const std::atomic<int32_t>* cancel, Sha256& hash) {
-    const ChunkBuffer chunk;
-    BYTE* buffer = chunk.Get();
-    if (buffer == nullptr)
-        return ERROR_NOT_ENOUGH_MEMORY;
-    if (Report(progress, context, size, 0))
-        return ERROR_REQUEST_ABORTED;
-    uint64_t done = 0;
-    for (;;) {
-        if (Cancelled(cancel))
-            return ERROR_REQUEST_ABORTED;
-        DWORD got = 0;
-        if (!ReadFile(in, buffer, kChunkBytes, &got, nullptr))
+class HandleSource final : public ChunkSource {
+public:
+    explicit HandleSource(HANDLE file) : m_file(file) {}
+    ErrorCode Read(std::byte* buffer, size_t size, size_t& got) override {
+        DWORD read = 0;
+        if (!ReadFile(m_file, buffer, static_cast<DWORD>(size), &read, nullptr))
             return LastError();
-        if (got == 0)
-            break;
-        hash.Update(buffer, got);
-        if (!WriteAll(out, buffer, got))
-            return LastError();
-        done += got;
-        if (Report(progress, context, done > size ? done : size, done))
-            return ERROR_REQUEST_ABORTED;
+        got = read;
+        return kSuccess;
     }
-    // A read that fails short of the size the source had (a stick pulled) is a failed copy.
-    return done < size ? ERROR_READ_FAULT : ERROR_SUCCESS;
-}
+
+private:
+    HANDLE m_file;
+};
+
+class HandleSink final : public ChunkSink {
+public:
+    explicit HandleSink(HANDLE file) : m_file(file) {}
+    ErrorCode Write(const std::byte* data, size_t size) override {
+        return WriteAll(m_file, data, size) ? kSuccess : LastError();
+    }
+
+private:
+    HANDLE m_file;
+};
 
 // The attributes a copy keeps, as CopyFileExW keeps them.
 constexpr DWORD kKeptAttributes =
@@ -329,11 +327,10 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
     auto* cancelFlag = reinterpret_cast<BOOL*>(const_cast<std::atomic<int32_t>*>(cancel));
     const DWORD flags = COPY_FILE_ALLOW_DECRYPTED_DESTINATION | COPY_FILE_FAIL_IF_EXISTS;
     if (CopyFileExW(from.c_str(), to.c_str(), routine, &adapter, cancelFlag, flags)) {
-        if (sourceKnown && CameShort(to, sourceData)) {
+        if (!CheckFinishedCopy(to, sourceKnown ? &sourceData : nullptr, adapter)) {
             RemoveFailedCopy(to);
             return kErrorReadFault;
         }
-        ReportWholeFileIfSilent(adapter, to);
         return kSuccess;
     }
     const ErrorCode error = LastError();
@@ -366,7 +363,10 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
     if (!out.IsValid())
         return IsNameTaken(LastError()) ? kErrorFileExists : LastError();
     const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    ErrorCode error = CopyDataHashed(in.Get(), out.Get(), size, progress, context, cancel, hash);
+    const ChunkBuffer chunk;
+    HandleSource reader(in.Get());
+    HandleSink writer(out.Get());
+    ErrorCode error = PumpChunks(reader, &writer, size, chunk.Bytes(), {progress, context, cancel}, hash);
     if (error == kSuccess && !SetFileTime(out.Get(), nullptr, nullptr, &info.ftLastWriteTime))
         error = LastError();
     // The read-back that follows must find the data on the disk, not only in the cache.
@@ -399,25 +399,12 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
     LARGE_INTEGER size{};
     GetFileSizeEx(in.Get(), &size);
     const ChunkBuffer chunk;
-    BYTE* buffer = chunk.Get();
     Sha256 hash;
-    if (buffer == nullptr || !hash.IsValid())
-        return ERROR_NOT_ENOUGH_MEMORY;
-    const uint64_t total = static_cast<uint64_t>(size.QuadPart);
-    uint64_t done = 0;
-    for (;;) {
-        if (Cancelled(cancel))
-            return ERROR_REQUEST_ABORTED;
-        DWORD got = 0;
-        if (!ReadFile(in.Get(), buffer, kChunkBytes, &got, nullptr))
-            return LastError();
-        if (got == 0)
-            break;
-        hash.Update(buffer, got);
-        done += got;
-        if (Report(progress, context, done > total ? done : total, done))
-            return ERROR_REQUEST_ABORTED;
-    }
+    HandleSource reader(in.Get());
+    const ErrorCode error = PumpChunks(reader, nullptr, static_cast<uint64_t>(size.QuadPart), chunk.Bytes(),
+                                       {progress, context, cancel}, hash);
+    if (error != kSuccess)
+        return error;
     digest = hash.Finish();
     return kSuccess;
 }
@@ -438,15 +425,8 @@ NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
 ErrorCode NewFile::Write(const void* data, size_t size) {
     if (m_handle == nullptr)
         return ERROR_INVALID_PARAMETER;
-    const BYTE* bytes = static_cast<const BYTE*>(data);
-    while (size > 0) {
-        const DWORD part = size > kChunkBytes ? kChunkBytes : static_cast<DWORD>(size);
-        if (!WriteAll(static_cast<HANDLE>(m_handle), bytes, part))
-            return LastError();
-        bytes += part;
-        size -= part;
-    }
-    return kSuccess;
+    return WriteAll(static_cast<HANDLE>(m_handle), static_cast<const std::byte*>(data), size) ? kSuccess
+                                                                                              : LastError();
 }
 
 ErrorCode NewFile::Close() {

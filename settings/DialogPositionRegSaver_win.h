@@ -3,11 +3,8 @@
 // state are stored under "SOFTWARE\Quenby\Harvex2\<name>" when the dialog is destroyed and applied
 // when it is initialised.
 //
-// Wine's modal dialog loop shows the dialog once more with SW_SHOWNORMAL when its queue first runs
-// empty, which undoes a maximised state applied in WM_INITDIALOG (a message posted from there is
-// handled before that). So after restoring a maximised placement the saver watches for one
-// unexplained restore during start-up and maximises the dialog again. The watch ends at the first
-// window command of the user, when the dialog is hidden, or after kMaximisedWatchMs.
+// A maximised placement is kept through Wine's start-up show by a MaximisedWatch.
+#include "settings/MaximisedWatch.h"
 #include "settings/WindowPlacement.h"
 
 #include <windows.h>
@@ -33,8 +30,7 @@ public:
     bool RestoreWindowPlacement(HWND window, const wchar_t* name) {
         bool maximised = false;
         bool applied = placement_saver::Restore(window, name, maximised);
-        m_watchMaximised = applied && maximised;
-        if (m_watchMaximised)
+        if (m_watch.Begin(applied, maximised))
             SetTimer(window, placement_saver::kMaximisedWatchTimer, placement_saver::kMaximisedWatchMs,
                      nullptr);
         return applied;
@@ -45,7 +41,7 @@ public:
     bool ProcessPlacementMessage(HWND window, UINT message, WPARAM wParam, LPARAM) {
         switch (message) {
         case WM_SIZE:
-            if (m_watchMaximised && wParam == SIZE_RESTORED && IsWindowVisible(window)) {
+            if (wParam == SIZE_RESTORED && IsWindowVisible(window) && m_watch.IsWatching()) {
                 EndWatch(window);
                 PostMessageW(window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
             }
@@ -67,15 +63,11 @@ public:
         }
     }
 
-    bool IsWatchingMaximised() const { return m_watchMaximised; }
-
 private:
     void EndWatch(HWND window) {
-        if (!m_watchMaximised)
-            return;
-        m_watchMaximised = false;
-        KillTimer(window, placement_saver::kMaximisedWatchTimer);
+        if (m_watch.End())
+            KillTimer(window, placement_saver::kMaximisedWatchTimer);
     }
 
-    bool m_watchMaximised = false;
+    MaximisedWatch m_watch;
 };

@@ -1,0 +1,42 @@
+#include "app/DialogPresence.h"
+#include "app/ReportPacing.h"
+
+#include <gtest/gtest.h>
+
+TEST(DialogPresence, NeverHiddenWithoutAnIconAndTheStartHoldLastsUntilTheUserAsks) {
+    EXPECT_EQ(PutAwayWith(true), PutAway::Hide);
+    EXPECT_EQ(PutAwayWith(false), PutAway::Minimise);
+    EXPECT_TRUE(MustShowMinimised(false, false)) << "hidden behind an icon the new shell refused";
+    EXPECT_FALSE(MustShowMinimised(true, false));
+    EXPECT_FALSE(MustShowMinimised(false, true));
+
+    StartHold inTray;
+    EXPECT_EQ(inTray.Begin(true), PutAway::Hide);
+    EXPECT_TRUE(inTray.RefusesShow());
+    EXPECT_FALSE(inTray.RefusesOpen());
+    inTray.Release();
+    EXPECT_FALSE(inTray.RefusesShow());
+
+    StartHold noTray;
+    EXPECT_EQ(noTray.Begin(false), PutAway::Minimise);
+    EXPECT_FALSE(noTray.RefusesShow()) << "the task bar shows it minimised";
+    EXPECT_TRUE(noTray.RefusesOpen());
+    noTray.Release();
+    EXPECT_FALSE(noTray.RefusesOpen());
+}
+
+TEST(ReportPacing, AtMostOnceAnIntervalWithOneTimerAcrossTheTicksWrap) {
+    ReportPacing pacing(50);
+    EXPECT_EQ(pacing.DelayFor(1000), 0u) << "the first reports are shown at once";
+    pacing.Shown(1000);
+    EXPECT_EQ(pacing.DelayFor(1020), 30u);
+    pacing.TimerSet();
+    EXPECT_EQ(pacing.DelayFor(1030), ReportPacing::kWaiting) << "one timer takes all that comes meanwhile";
+    pacing.Shown(1050);
+    EXPECT_FALSE(pacing.TimerIsSet());
+    EXPECT_EQ(pacing.DelayFor(1100), 0u);
+
+    pacing.Shown(UINT32_MAX - 9);
+    EXPECT_EQ(pacing.DelayFor(10), 30u) << "20 ms after the tick wrapped";
+    EXPECT_EQ(pacing.DelayFor(40), 0u);
+}
