@@ -1,5 +1,5 @@
 // The copy engine alone, for the benchmarks: one CDriveJob run of a host folder mapped as drive Q:
-// into a new folder "copy" inside another host folder mapped as drive D:.
+// into a new folder "copy" inside another host folder mapped as drive D: ("Copy to").
 //
 //   engine_copy SOURCE_FOLDER DESTINATION_FOLDER [--host=dialog|null] [--level=0|1|2] [--batch-ms=N]
 //               [--verify] [--only-new] [--folder=NAME]
@@ -8,11 +8,12 @@
 // consumer thread, which takes each batch, formats its lines with ViewReportBatch at the given log
 // level into a log text trimmed like the log box, and turns progress into texts with
 // MakeProgressView. --batch-ms=N leaves at least N ms between two batches, as a dialog that shows
-// reports on a timer would (the default 0 takes each batch as soon as it is woken, as the dialog
-// does now). --host=null drops every report. The exit code is 0 when the run finished
-// without errors. A summary goes to standard error. --verify and --only-new switch on "Verify copies"
-// and "Copy only files not copied before"; --folder names the new folder ("copy" by default), so that
-// a second arrival can go into a folder of its own beside the first.
+// reports on a timer would (harvex.exe's dialog takes one at most every 50 ms; the default 0 takes
+// each batch as soon as it is woken). --host=null drops every report. The exit code is 0 when the run
+// finished without errors. A summary goes to standard error. --verify and --only-new switch on "Verify
+// copies" and "Copy only files not copied before". --folder gives the volume its label ("copy" by default):
+// the run is filed by label, so its folder is D:\NAME (NAME.000 and on when that is taken), with its
+// checksum list and record beside it, where a second arrival of the same volume finds them.
 #include "app/ReportQueue.h"
 #include "copy/DriveJob.h"
 #include "copy/Progress.h"
@@ -106,13 +107,11 @@ public:
 
 // One new folder, as harvex makes one per arrival; the run is handed it as its "Copy to" text
 // with no naming rule.
-bool StartRun(CDriveJob& job, const Options& options) {
+void StartRun(CDriveJob& job, const Options& options) {
     RunOptions run = options.run;
-    run.copyTo = L"D:\\" + options.folder;
-    if (platform::CreateFolder(run.copyTo) != platform::kSuccess)
-        return false;
+    run.copyTo = std::wstring(1, kDestinationLetter) + L":\\";
+    run.folderNaming = FolderNaming::VolumeLabel;
     job.Attach(run);
-    return true;
 }
 
 // Reports go nowhere; the end of the run wakes the waiting thread.
@@ -228,21 +227,21 @@ int main(int argc, char** argv) {
                              "[--level=0|1|2] [--batch-ms=N] [--verify] [--only-new] [--folder=NAME]\n");
         return 2;
     }
-    platform::posix::MapDrive(kSourceLetter, options.source, platform::kDriveRemovable, L"BENCH");
+    platform::posix::MapDrive(kSourceLetter, options.source, platform::kDriveRemovable, options.folder);
     platform::posix::MapDrive(kDestinationLetter, options.destination, platform::kDriveFixed);
 
     const auto start = std::chrono::steady_clock::now();
     if (!options.dialogHost) {
         NullHost host;
         CDriveJob job(kSourceDriveIndex, &host);
-        if (StartRun(job, options))
-            host.WaitForEnd();
+        StartRun(job, options);
+        host.WaitForEnd();
         return ReportRun(job, start);
     }
     DialogHost host(options.logLevel, options.batchMs);
     CDriveJob job(kSourceDriveIndex, &host);
-    if (StartRun(job, options))
-        host.ShowReportsUntilRunEnded();
+    StartRun(job, options);
+    host.ShowReportsUntilRunEnded();
     host.PrintSummary();
     return ReportRun(job, start);
 }
