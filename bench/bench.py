@@ -125,7 +125,10 @@ def tree_specs(scale):
 
 
 def memory_spec(files):
-    return TreeSpec("memory", 100, files, 16, lambda f: f"dir{f:03d}", lambda i: f"f{i:06d}.txt")
+    # At most 1,000 files a folder: Wine looks for a name that is not there yet (each new file, each
+    # temporary name) by reading the whole folder, so far fuller folders measure that, not memory.
+    folders = max(100, -(-files // 1000))
+    return TreeSpec("memory", folders, files, 16, lambda f: f"dir{f:04d}", lambda i: f"f{i:07d}.txt")
 
 
 class PatternSource:
