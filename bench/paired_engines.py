@@ -3,6 +3,7 @@ each copy into a fresh private tmpfs, and the median ratio of the paired wall ti
 figure on one change to the engine (docs/benchmarks.md names the commits compared).
 
     unshare --mount --propagation private python3 bench/paired_engines.py BEFORE AFTER [--rounds N] [--scale S]
+        [--batch-ms N]
 
 BEFORE and AFTER are engine_copy executables. Must run as root (mount).
 """
@@ -39,6 +40,8 @@ def main():
     parser.add_argument("after")
     parser.add_argument("--rounds", type=int, default=9)
     parser.add_argument("--scale", type=float, default=1.0)
+    parser.add_argument("--batch-ms", type=int, default=0,
+                        help="engine_copy's --batch-ms: 50 takes reports as harvex.exe's dialog does")
     options = parser.parse_args()
     specs = bench.tree_specs(options.scale)
     source_root, destination = WORK / "src", WORK / "dst"
@@ -55,7 +58,8 @@ def main():
             for label in order:
                 mount_fresh(destination, size)
                 engine = options.before if label == "before" else options.after
-                times[label].append(timed([engine, str(source), str(destination), "--host=dialog", "--level=2"]))
+                times[label].append(timed([engine, str(source), str(destination), "--host=dialog", "--level=2",
+                                           f"--batch-ms={options.batch_ms}"]))
         ratios = [a / b for a, b in zip(times["after"], times["before"])]
         print(f"{name}: {spec.describe()}; before median {statistics.median(times['before']):.3f} s, "
               f"after median {statistics.median(times['after']):.3f} s; after/before median of paired ratios "

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,14 +68,32 @@ ssize_t ReadWriteChunk(int in, int out) {
     return got;
 }
 
-// Moves the data, in the kernel where it can. Stops at the size the source had when it was opened,
-// which saves the call that would only find the end.
+// copy_file_range fails every time between file systems that cannot do it (a card and a disk, two
+// tmpfs). Once it has failed from a source volume into a destination folder, the files that follow
+// there go straight to reads and writes: one failed call a folder rather than one a file.
+struct RangeCopyRefusal {
+    dev_t sourceDevice = 0;
+    std::string destinationFolder;
+};
+thread_local RangeCopyRefusal t_rangeRefused;
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool RangeCopyRefused(dev_t sourceDevice, const std::string& destination) {
+    return t_rangeRefused.sourceDevice == sourceDevice && !t_rangeRefused.destinationFolder.empty() &&
+           t_rangeRefused.destinationFolder == FolderOf(destination);
+}
+
+// Moves the data, in the kernel where it can (useRange; false when the kernel refused). Stops at the
+// size the source had when it was opened, which saves the call that would only find the end.
 ErrorCode CopyData(int in, int out, uint64_t size, CopyProgressFn progress, void* context,
-                   const std::atomic<int32_t>* cancel) {
+                   const std::atomic<int32_t>* cancel, bool& useRange) {
     // Like CopyFileExW, the routine hears of the file once before any data moves.
     if (Report(progress, context, size, 0))
         return kErrorRequestAborted;
-    bool useRange = true;
     uint64_t done = 0;
     while (size == 0 || done < size) {
         if (Cancelled(cancel))
@@ -246,8 +265,14 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
     const std::string destinationHost = Host(destination);
     FileDescriptor out;
     ErrorCode error = OpenNewDestination(destinationHost, info, out);
-    if (error == kSuccess)
-        error = CopyData(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context, cancel);
+    if (error == kSuccess) {
+        bool useRange = !RangeCopyRefused(info.st_dev, destinationHost);
+        const bool triedRange = useRange;
+        error = CopyData(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context, cancel,
+                         useRange);
+        if (triedRange && !useRange)
+            t_rangeRefused = {info.st_dev, FolderOf(destinationHost)};
+    }
     if (!out.IsOpen())
         return error;
     return FinishNewFile(out, destinationHost, info, error, false);
