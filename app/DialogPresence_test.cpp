@@ -28,15 +28,28 @@ TEST(DialogPresence, NeverHiddenWithoutAnIconAndTheStartHoldLastsUntilTheUserAsk
 TEST(ReportPacing, AtMostOnceAnIntervalWithOneTimerAcrossTheTicksWrap) {
     ReportPacing pacing(50);
     EXPECT_EQ(pacing.DelayFor(1000), 0u) << "the first reports are shown at once";
-    pacing.Shown(1000);
+    pacing.Shown(1000, 1);
     EXPECT_EQ(pacing.DelayFor(1020), 30u);
     pacing.TimerSet();
     EXPECT_EQ(pacing.DelayFor(1030), ReportPacing::kWaiting) << "one timer takes all that comes meanwhile";
-    pacing.Shown(1050);
+    pacing.Shown(1050, 0);
     EXPECT_FALSE(pacing.TimerIsSet());
     EXPECT_EQ(pacing.DelayFor(1100), 0u);
 
-    pacing.Shown(UINT32_MAX - 9);
+    pacing.Shown(UINT32_MAX - 9, 0);
     EXPECT_EQ(pacing.DelayFor(10), 30u) << "20 ms after the tick wrapped";
     EXPECT_EQ(pacing.DelayFor(40), 0u);
+}
+
+TEST(ReportPacing, SlowShowsWidenTheIntervalToTenTimesTheirCostWithinBounds) {
+    ReportPacing pacing(50);
+    for (int i = 0; i < 20; ++i)
+        pacing.Shown(0, 8); // an append under Wine
+    EXPECT_NEAR(pacing.IntervalMs(), 80u, 1u);
+    for (int i = 0; i < 20; ++i)
+        pacing.Shown(0, 2000); // a hung paint
+    EXPECT_EQ(pacing.IntervalMs(), ReportPacing::kLongestIntervalMs);
+    for (int i = 0; i < 40; ++i)
+        pacing.Shown(0, i % 16 == 0 ? 16 : 0); // about 1 ms, read from a clock of 16 ms ticks
+    EXPECT_EQ(pacing.IntervalMs(), 50u);
 }

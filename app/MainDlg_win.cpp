@@ -22,7 +22,7 @@ namespace {
 
 // Posted (never sent) when the report queue goes from empty to non-empty.
 constexpr UINT kReportsQueuedMessage = WM_APP + 1;
-// Reports are shown at most this often.
+// Reports are shown at most this often, and less often when showing them is slow.
 constexpr uint32_t kReportsIntervalMs = 50;
 constexpr UINT_PTR kReportsTimerId = 0x4852;
 // How long quitting waits at most for running copies to stop before the process ends them.
@@ -383,7 +383,7 @@ void CMainDlg::OnReportsQueued() {
 void CMainDlg::ShowQueuedReports() {
     if (m_closing)
         return;
-    m_reportPacing.Shown(GetTickCount());
+    const DWORD start = GetTickCount();
     ReportQueue& reports = m_host->Reports();
     ReportBatchView view = ViewReportBatch(reports.TakeAll(), ComboSelection(m_logLevelCombo));
     m_logEdit.Append(view.appendText, view.appendedLines);
@@ -394,6 +394,7 @@ void CMainDlg::ShowQueuedReports() {
         if (driveIndex == kListCheckIndex)
             m_listCheck.OnWorkerEnded();
     }
+    m_reportPacing.Shown(start, GetTickCount() - start);
 }
 
 void CMainDlg::ShowProgressView(const ReportBatchView& view) {
