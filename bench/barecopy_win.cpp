@@ -39,6 +39,20 @@ void CopyFolderAttributes(const std::wstring& source, const std::wstring& destin
         SetFileTime(folder.Get(), &data.ftCreationTime, &data.ftLastAccessTime, &data.ftLastWriteTime);
 }
 
+// With --temporary-names each file is written as NAME.harvex-partial and renamed to its name without
+// replacing anything, as harvex.exe files its copies: the floor of what that costs.
+bool g_temporaryNames = false;
+
+bool CopyOneFile(const std::wstring& from, const std::wstring& to) {
+    if (!g_temporaryNames)
+        return CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr,
+                           COPY_FILE_ALLOW_DECRYPTED_DESTINATION) != FALSE;
+    const std::wstring temporary = to + L".harvex-partial";
+    return CopyFileExW(from.c_str(), temporary.c_str(), nullptr, nullptr, nullptr,
+                       COPY_FILE_ALLOW_DECRYPTED_DESTINATION | COPY_FILE_FAIL_IF_EXISTS) != FALSE &&
+           MoveFileExW(temporary.c_str(), to.c_str(), 0) != FALSE;
+}
+
 void CopyTree(const std::wstring& source, const std::wstring& destination, Counts& counts) {
     WIN32_FIND_DATAW data{};
     platform::UniqueFindHandle find(FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &data,
@@ -54,8 +68,7 @@ void CopyTree(const std::wstring& source, const std::wstring& destination, Count
         const std::wstring to = destination + L'\\' + data.cFileName;
         if (!isFolder) {
             ++counts.files;
-            if (!CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr,
-                             COPY_FILE_ALLOW_DECRYPTED_DESTINATION))
+            if (!CopyOneFile(from, to))
                 ++counts.failures;
             continue;
         }
@@ -72,8 +85,9 @@ void CopyTree(const std::wstring& source, const std::wstring& destination, Count
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: barecopy.exe SOURCE_FOLDER DESTINATION_FOLDER\n");
+    g_temporaryNames = argc == 4 && std::wstring(argv[3]) == L"--temporary-names";
+    if (argc != 3 && !g_temporaryNames) {
+        std::fprintf(stderr, "usage: barecopy.exe SOURCE_FOLDER DESTINATION_FOLDER [--temporary-names]\n");
         return 2;
     }
     const std::wstring source = argv[1];

@@ -510,9 +510,11 @@ class WineBench:
             raise RuntimeError(f"harvex.exe ended its copy with {text!r}")
         return elapsed
 
-    def bare_copy(self, timeout_s=900):
+    def bare_copy(self, timeout_s=900, temporary_names=False):
         """From barecopy.exe's start line to its result line; seconds."""
         argv = [f"{harness.WINDOWS_DIR}\\{BARECOPY_EXE.name}", f"{SOURCE_LETTER}:", f"{DESTINATION_LETTER}:\\bare"]
+        if temporary_names:
+            argv.append("--temporary-names")
         elapsed, last = self.timed_between_lines(argv, lambda r: "started" in r, lambda r: "failures" in r,
                                                  timeout_s)
         if last.get("failures") != 0:
@@ -558,8 +560,8 @@ def bench_wine(wine, specs, sources, runs):
         say(f"  Wine, tree {name!r} ({spec.describe()})")
         wine.map_source(source)
         size = tree_mount_size(spec)
-        pings = {"harvex": [], "barecopy": []}
-        failures = {"harvex": 0, "barecopy": 0}
+        pings = {"harvex": [], "barecopy": [], "barecopy-temp": []}
+        failures = {"harvex": 0, "barecopy": 0, "barecopy-temp": 0}
 
         def with_pings(label, run):
             def measured():
@@ -571,8 +573,11 @@ def bench_wine(wine, specs, sources, runs):
             return measured
 
         steps = [("harvex", lambda: wine.fresh_destination(size), with_pings("harvex", wine.harvex_copy)),
-                 ("barecopy", lambda: wine.fresh_destination(size), with_pings("barecopy", wine.bare_copy))]
-        copies = {"harvex": wine.destination / "harvex" / "000", "barecopy": wine.destination / "bare"}
+                 ("barecopy", lambda: wine.fresh_destination(size), with_pings("barecopy", wine.bare_copy)),
+                 ("barecopy-temp", lambda: wine.fresh_destination(size),
+                  with_pings("barecopy-temp", lambda: wine.bare_copy(temporary_names=True)))]
+        copies = {"harvex": wine.destination / "harvex" / "000", "barecopy": wine.destination / "bare",
+                  "barecopy-temp": wine.destination / "bare"}
         comparison = run_rounds(name, steps, runs, verify=lambda label: same_tree(source, copies[label]))
         comparison.pings = pings
         comparison.ping_failures = failures
@@ -750,6 +755,11 @@ def collect_rows(engine, wine, trust=None):
                                   "engine (dialog sink, batches >= 50 ms apart) / engine (null host)"))
     for tree, comparison in (wine or {}).items():
         rows.append(ratio_row(comparison, "harvex", "barecopy", WINE_TARGET, "harvex.exe / barecopy.exe (Wine)"))
+        if "barecopy-temp" in comparison.names:
+            rows.append(ratio_row(comparison, "barecopy-temp", "barecopy", float("inf"),
+                                  "barecopy.exe with temporary names / barecopy.exe (Wine)"))
+            rows.append(ratio_row(comparison, "harvex", "barecopy-temp", float("inf"),
+                                  "harvex.exe / barecopy.exe with temporary names (Wine)"))
     return rows
 
 
