@@ -89,19 +89,30 @@ constexpr std::string_view kHostBackslashUtf8 = "\xEF\x81\x9C";
 
 // Backslashes become slashes and runs of separators become one, so "E:\" joined with "\*"
 // does not produce an empty path component; a name's own backslash becomes a backslash again.
-std::string SlashesCollapsed(const std::string& path) {
-    std::string result;
-    result.reserve(path.size());
-    for (char c : path) {
-        char slash = c == '\\' ? '/' : c;
-        if (slash == '/' && !result.empty() && result.back() == '/')
+// In place: every path of every file operation comes through here.
+std::string SlashesCollapsed(std::string path) {
+    size_t kept = 0;
+    for (size_t at = 0; at < path.size(); ++at) {
+        const char c = path[at] == '\\' ? '/' : path[at];
+        if (c == '/' && kept > 0 && path[kept - 1] == '/')
             continue;
-        result.push_back(slash);
+        path[kept++] = c;
     }
-    for (size_t at = result.find(kHostBackslashUtf8); at != std::string::npos;
-         at = result.find(kHostBackslashUtf8, at + 1))
-        result.replace(at, kHostBackslashUtf8.size(), 1, '\\');
-    return result;
+    path.resize(kept);
+    for (size_t at = path.find(kHostBackslashUtf8); at != std::string::npos;
+         at = path.find(kHostBackslashUtf8, at + 1))
+        path.replace(at, kHostBackslashUtf8.size(), 1, '\\');
+    return path;
+}
+
+// The folder a letter is mapped to, without copying the rest of its record.
+std::optional<std::string> FolderOfDrive(wchar_t letter) {
+    DriveMap& map = TheDriveMap();
+    std::lock_guard guard(map.lock);
+    auto it = map.drives.find(letter);
+    if (it == map.drives.end())
+        return std::nullopt;
+    return it->second.folder;
 }
 
 } // namespace
@@ -226,14 +237,17 @@ void SetDriveListBroken(bool broken) {
 
 std::string HostPath(const std::wstring& path) {
     auto letter = LeadingLetter(path);
-    std::optional<MappedDrive> drive = letter ? FindDrive(*letter) : std::nullopt;
-    if (!drive)
+    std::optional<std::string> folder = letter ? FolderOfDrive(*letter) : std::nullopt;
+    if (!folder)
         return SlashesCollapsed(ToUtf8(path));
-    std::string rest = ToUtf8(std::wstring_view(path).substr(2));
-    if (rest.empty() || rest == "\\" || rest == "/")
-        return drive->folder;
+    const std::wstring_view rest = std::wstring_view(path).substr(2);
+    if (rest.empty() || rest == L"\\" || rest == L"/")
+        return std::move(*folder);
     // "E:a" (relative to the drive's current folder) is taken from the drive's root.
-    return SlashesCollapsed(drive->folder + "/" + rest);
+    std::string joined = std::move(*folder);
+    joined += '/';
+    joined += ToUtf8(rest);
+    return SlashesCollapsed(std::move(joined));
 }
 
 } // namespace posix
