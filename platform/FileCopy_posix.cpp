@@ -253,56 +253,58 @@ ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to) {
     return LastError();
 }
 
-ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
-                        void* context, const std::atomic<int32_t>* cancel) {
+namespace {
+
+// Copies source into a new file at destination: both are opened, moveData(in, out, info,
+// destinationHost) fills the new file, and FinishNewFile ends it (removed on any failure).
+template <class MoveData>
+ErrorCode CopyIntoNewFile(const std::wstring& source, const std::wstring& destination,
+                          const std::atomic<int32_t>* cancel, bool toDisk, MoveData moveData) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
     FileDescriptor in;
     struct stat info {};
     if (const ErrorCode error = OpenSourceFile(source, in, info); error != kSuccess)
         return error;
-
     const std::string destinationHost = Host(destination);
     FileDescriptor out;
     ErrorCode error = OpenNewDestination(destinationHost, info, out);
-    if (error == kSuccess) {
-        bool useRange = !RangeCopyRefused(info.st_dev, destinationHost);
-        const bool triedRange = useRange;
-        error = CopyData(in.Get(), out.Get(), static_cast<uint64_t>(info.st_size), progress, context, cancel,
-                         useRange);
-        if (triedRange && !useRange)
-            t_rangeRefused = {info.st_dev, FolderOf(destinationHost)};
-    }
+    if (error == kSuccess)
+        error = moveData(in.Get(), out.Get(), info, destinationHost);
     if (!out.IsOpen())
         return error;
-    return FinishNewFile(out, destinationHost, info, error, false);
+    return FinishNewFile(out, destinationHost, info, error, toDisk);
+}
+
+} // namespace
+
+ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                        void* context, const std::atomic<int32_t>* cancel) {
+    return CopyIntoNewFile(source, destination, cancel, false,
+                           [&](int in, int out, const struct stat& info, const std::string& destinationHost) {
+                               bool useRange = !RangeCopyRefused(info.st_dev, destinationHost);
+                               const bool triedRange = useRange;
+                               const ErrorCode error = CopyData(in, out, static_cast<uint64_t>(info.st_size),
+                                                                progress, context, cancel, useRange);
+                               if (triedRange && !useRange)
+                                   t_rangeRefused = {info.st_dev, FolderOf(destinationHost)};
+                               return error;
+                           });
 }
 
 ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
-    if (Cancelled(cancel))
-        return kErrorRequestAborted;
-    FileDescriptor in;
-    struct stat info {};
-    if (const ErrorCode error = OpenSourceFile(source, in, info); error != kSuccess)
-        return error;
     Sha256 hash;
     if (!hash.IsValid())
         return kErrorNotEnoughMemory;
-
-    const std::string destinationHost = Host(destination);
-    FileDescriptor out;
-    ErrorCode error = OpenNewDestination(destinationHost, info, out);
-    if (error == kSuccess) {
-        DescriptorSource reader(in.Get());
-        DescriptorSink writer(out.Get());
-        error = PumpChunks(reader, &writer, static_cast<uint64_t>(info.st_size), CopyBytes(),
-                           {progress, context, cancel}, hash);
-    }
-    if (!out.IsOpen())
-        return error;
     // The read-back that follows must find the data on the disk, not only in the cache.
-    error = FinishNewFile(out, destinationHost, info, error, true);
+    const ErrorCode error = CopyIntoNewFile(
+        source, destination, cancel, true, [&](int in, int out, const struct stat& info, const std::string&) {
+            DescriptorSource reader(in);
+            DescriptorSink writer(out);
+            return PumpChunks(reader, &writer, static_cast<uint64_t>(info.st_size), CopyBytes(),
+                              {progress, context, cancel}, hash);
+        });
     if (error != kSuccess)
         return error;
     digest = hash.Finish();
