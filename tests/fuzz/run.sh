@@ -47,10 +47,16 @@ cmake --build "$build/core" -j 2 --target harvex_app >"$build/core-build.log" 2>
     exit 1
 }
 
+# The layers' libraries by name: an archive left by an older layout of the build must not be linked.
+libraries=()
+for layer in app copy drives settings ui log platform; do
+    libraries+=("$build/core/libharvex_$layer.a")
+done
+
 # A target is rebuilt when it is older than its source, the shared input header or any library.
 is_stale() {
     local input
-    for input in "$@" "$build"/core/libharvex_*.a; do
+    for input in "$@" "${libraries[@]}"; do
         [ "$build/$name" -nt "$input" ] || return 0
     done
     return 1
@@ -66,7 +72,7 @@ for source in tests/fuzz/*_fuzz.cpp; do
     if is_stale "$source" tests/fuzz/FuzzInput.h; then
         "$cxx" -std=c++20 -g -O1 -Wall -Wextra -Werror -I. -Itests/fuzz \
             -fsanitize=fuzzer,$sanitize -fno-sanitize-recover=all \
-            "$source" -Wl,--start-group "$build"/core/libharvex_*.a -Wl,--end-group -lcrypto -lpthread \
+            "$source" -Wl,--start-group "${libraries[@]}" -Wl,--end-group -lcrypto -lpthread \
             -o "$build/$name" || exit 1
     fi
 done
