@@ -148,11 +148,11 @@ class UntrustedVolumes(FaultCase):
             self.assertEqual(len(twice), 1, run_text)
             self.assertTrue(twice[0].endswith(": the volume lists another entry under the same name."), twice)
             self.assertEqual(run_text[-1], "Finished with 1 error.", run_text)
-        run = copies / "000"
-        self.assertEqual(len(names(run)), 2, names(run))
-        self.assertEqual((run / "ok.jpg").read_text(), "ok")
-        bad = [name for name in names(run) if name != "ok.jpg"]
-        self.assertIn((run / bad[0]).read_bytes(), (b"ff", b"fe"))
+        copied = names(copies / "000") - {".windows-serial"}
+        self.assertEqual(len(copied), 2, copied)
+        self.assertEqual((copies / "000" / "ok.jpg").read_text(), "ok")
+        bad = [copies / "000" / name for name in copied if name != "ok.jpg"]
+        self.assertIn(bad[0].read_bytes(), (b"ff", b"fe"))
 
     def test_long_names_and_harvexs_own_names_fit(self):
         # Wine keeps a Linux name to 255 UTF-8 bytes: 80 characters of three bytes and a temporary
