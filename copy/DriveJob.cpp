@@ -147,6 +147,7 @@ void CDriveJob::Run(const RunOptions& options) {
     platform::VolumeIdentity volume;
     if (platform::GetVolumeIdentity(DriveRoot(m_driveIndex), volume))
         input.volume = volume;
+    input.intoCopyTo = options.IntoCopyTo();
     const TreeCopyResult result = CTreeCopy(std::move(input), *this).Run();
     m_doneBytes = result.doneBytes;
     m_errorCount += result.errorCount;

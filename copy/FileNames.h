@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <string>
 
-// Windows keeps a name to this many UTF-16 units.
+// Windows keeps a name to this many UTF-16 units, and Linux file systems to this many bytes (Wine
+// writes its names there as UTF-8, so under Wine both limits hold).
 inline constexpr size_t kMaxNameLength = 255;
+
+// A name's length as the strictest destination counts it: the more of its UTF-16 units and of its
+// UTF-8 bytes (a host name's byte that is not UTF-8, U+DC80-U+DCFF, is one byte).
+size_t NameLength(const std::wstring& name);
 
 // CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$ and CONOUT$ name devices, alone and before an
 // extension ("NUL.txt"), in any case and with blanks before the dot.
@@ -35,3 +40,21 @@ std::wstring NumberedName(const std::wstring& name, uint32_t number);
 std::wstring TemporaryName(const std::wstring& name);
 // A name made by TemporaryName, with or without a NumberedName number.
 bool IsTemporaryName(const std::wstring& name);
+
+// Where an entry's copy goes, for the names Harvex keeps for its own files.
+struct NamePlace {
+    bool isFile = false;
+    // Directly in "Copy to", beside the runs' copy records and checksum lists.
+    bool inCopyToRoot = false;
+};
+
+// The name an entry's copy is written under, before any number, and why it is not its own.
+struct CopyName {
+    std::wstring name;
+    const wchar_t* reason = nullptr; // none: the entry's own name
+};
+
+// SafeName; then a file name that Harvex gives its own files (ending in ".harvex-partial", and in
+// "Copy to" itself ".copied" or ".sha256", in any case) gets "_" after it; then a name longer than
+// kMaxNameLength is shortened, its stem first.
+CopyName NameInCopy(const std::wstring& name, NamePlace place);

@@ -41,6 +41,11 @@ TreeCopyResult CTreeCopy::Run() {
         const platform::FolderEntry entry = std::move(top.entries[top.next++]);
         if (IsDotEntry(entry.name))
             continue;
+        if (!top.seen.insert(entry.name).second) {
+            LogError(L"Not copied: " + SourcePath(ChildWalkPath(top.sourceRel, entry.name)) +
+                     L": the volume lists another entry under the same name.");
+            continue;
+        }
         if (entry.isLink || (entry.attributes & platform::kAttrDirectory) == 0) {
             CopyEntry(top, entry);
             continue;
@@ -57,13 +62,13 @@ TreeCopyResult CTreeCopy::Run() {
         Folder child;
         child.name = entry.name;
         child.sourceRel = sourceRel;
-        child.destinationRel = ChildWalkPath(top.destinationRel, SafeName(entry.name));
+        child.destinationRel = ChildWalkPath(top.destinationRel, NameInCopy(entry.name, {}).name);
         child.made = !MakesFoldersLazily();
         if (child.made) {
             std::optional<std::wstring> placed = PlaceFolder(top.destinationRel, entry.name);
             if (placed) {
                 child.destinationRel = ChildWalkPath(top.destinationRel, *placed);
-                LogRenamed(SourcePath(sourceRel), entry.name, *placed);
+                LogRenamed(SourcePath(sourceRel), NameInCopy(entry.name, {}), *placed);
             }
         }
         // Pushing may move the stack: top is not used after this.
@@ -99,7 +104,7 @@ void CTreeCopy::LogLink(const std::wstring& source) {
 }
 
 std::optional<std::wstring> CTreeCopy::PlaceFolder(const std::wstring& parentRel, const std::wstring& name) {
-    const std::wstring safe = SafeName(name);
+    const std::wstring safe = NameInCopy(name, {}).name;
     ErrorCode error = platform::kSuccess;
     for (uint32_t number = 1; number <= kMaxNameNumber; ++number) {
         const std::wstring candidate = number == 1 ? safe : NumberedName(safe, number);
@@ -127,10 +132,13 @@ bool CTreeCopy::ReadListing(Folder& folder) {
     ErrorCode error = platform::kSuccess;
     platform::FolderListing listing = platform::FolderListing::Open(ListingPattern(source), error);
     if (!listing.IsOpen()) {
-        // Nothing found is an empty folder; anything else is a folder that could not be read.
-        if (error != platform::kErrorFileNotFound && error != platform::kErrorNoMoreFiles)
+        // Only a volume's root lists nothing at all when empty (an empty FAT root); any other folder
+        // lists at least "." and "..", so a folder that finds nothing could not be read.
+        const bool empty = error == platform::kErrorNoMoreFiles ||
+                           (error == platform::kErrorFileNotFound && folder.sourceRel.empty());
+        if (!empty)
             LogError(L"FindFirstFile failed for " + source + L": " + platform::ErrorText(error));
-        return true;
+        return empty;
     }
     platform::FolderEntry entry;
     while (listing.Next(entry, error)) {
@@ -140,6 +148,8 @@ bool CTreeCopy::ReadListing(Folder& folder) {
     }
     if (error != platform::kErrorNoMoreFiles)
         LogError(L"FindNextFile failed for " + source + L": " + platform::ErrorText(error));
+    if (m_input.onListing)
+        m_input.onListing(folder.entries);
     return true;
 }
 
@@ -178,16 +188,17 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
     // The stack's last folder is this file's: parent's place may have changed with the folders made.
     const Folder& folderNow = m_stack->back();
     const std::wstring folder = DestinationPath(folderNow.destinationRel);
-    const std::wstring safe = SafeName(entry.name);
+    CopyName inCopy = NameInCopy(entry.name, {true, m_input.intoCopyTo && parent.sourceRel.empty()});
     std::wstring temporary;
     platform::Sha256Digest digest{};
     bool differs = false;
+    bool timeKept = true;
     ErrorCode error = platform::kErrorFileExists;
-    const std::wstring base = TemporaryName(safe);
+    const std::wstring base = TemporaryName(inCopy.name);
     for (uint32_t number = 1; number <= kMaxNameNumber && error == platform::kErrorFileExists; ++number) {
         // A name taken by an earlier copy's leftover is passed over.
         temporary = number == 1 ? base : NumberedName(base, number);
-        error = CopyData(source, JoinWalkPath(folder, temporary), digest, differs);
+        error = CopyData(source, JoinWalkPath(folder, temporary), digest, differs, timeKept);
     }
     m_result.doneBytes += m_fileTotal;
     m_fileTotal = 0;
@@ -210,19 +221,23 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
         LogError(L"CopyFileEx failed for " + source + L": " + platform::ErrorText(error));
         return;
     }
-    m_pending.push_back(PendingFile{source, entry.name, folder, temporary, sourceRel,
+    if (!timeKept)
+        m_sink.Log(LogLevel::Basic,
+                   L"Warning: " + source + L" is copied without its time: the destination cannot take it.");
+    m_pending.push_back(PendingFile{source, std::move(inCopy), folder, temporary, sourceRel,
                                     folderNow.destinationRel, entry.size, entry.lastWriteTime, digest});
     if (!m_input.volume)
         FilePending();
 }
 
 ErrorCode CTreeCopy::CopyData(const std::wstring& source, const std::wstring& temporary,
-                              platform::Sha256Digest& digest, bool& differs) {
+                              platform::Sha256Digest& digest, bool& differs, bool& timeKept) {
     if (!m_input.records || !m_input.records->Verifying())
         return platform::CopyToNewFile(source, temporary, &OnCopyProgress, this, m_input.stop);
     const VerifiedCopyResult result = CopyAndVerify(source, temporary, &OnCopyProgress, this, m_input.stop);
     digest = result.digest;
     differs = result.differs;
+    timeKept = result.timeKept;
     return result.error;
 }
 
@@ -242,7 +257,7 @@ bool CTreeCopy::MakeWaitingFolders() {
             return false;
         folder.made = true;
         folder.destinationRel = ChildWalkPath(parentRel, *placed);
-        LogRenamed(SourcePath(folder.sourceRel), folder.name, *placed);
+        LogRenamed(SourcePath(folder.sourceRel), NameInCopy(folder.name, {}), *placed);
     }
     return true;
 }
@@ -253,9 +268,9 @@ void CTreeCopy::FilePending() {
     for (const PendingFile& file : m_pending) {
         const std::wstring temporary = JoinWalkPath(file.folder, file.temporary);
         std::wstring placed;
-        const ErrorCode error = GiveFinalName(temporary, file.folder, SafeName(file.name), placed);
+        const ErrorCode error = GiveFinalName(temporary, file.folder, file.inCopy.name, placed);
         if (error != platform::kSuccess) {
-            platform::DeleteFileAt(temporary);
+            RemoveTemporary(temporary);
             LogError(L"MoveFileEx failed for " + file.source + L": " + platform::ErrorText(error));
             continue;
         }
@@ -264,15 +279,20 @@ void CTreeCopy::FilePending() {
             m_input.records->FileCopied(file.sourceRel, ChildWalkPath(file.destinationFolderRel, placed),
                                         file.size, file.lastWriteTime, file.digest);
         if (!StopRequested())
-            LogRenamed(file.source, file.name, placed);
+            LogRenamed(file.source, file.inCopy, placed);
     }
     m_pending.clear();
 }
 
 void CTreeCopy::DropPending() {
     for (const PendingFile& file : m_pending)
-        platform::DeleteFileAt(JoinWalkPath(file.folder, file.temporary));
+        RemoveTemporary(JoinWalkPath(file.folder, file.temporary));
     m_pending.clear();
+}
+
+void CTreeCopy::RemoveTemporary(const std::wstring& path) {
+    platform::SetAttributes(path, platform::kAttrNormal);
+    platform::DeleteFileAt(path);
 }
 
 ErrorCode CTreeCopy::GiveFinalName(const std::wstring& temporary, const std::wstring& folder,
@@ -289,11 +309,11 @@ ErrorCode CTreeCopy::GiveFinalName(const std::wstring& temporary, const std::wst
     return platform::kErrorAlreadyExists;
 }
 
-void CTreeCopy::LogRenamed(const std::wstring& source, const std::wstring& name, const std::wstring& placed) {
-    if (placed == name)
+void CTreeCopy::LogRenamed(const std::wstring& source, const CopyName& wanted, const std::wstring& placed) {
+    if (placed == wanted.name && wanted.reason == nullptr)
         return;
-    const wchar_t* reason = SafeName(name) != name ? L"Windows programs cannot use its name."
-                                                   : L"its name is taken in the destination.";
+    const wchar_t* reason =
+        wanted.reason != nullptr ? wanted.reason : L"its name is taken in the destination.";
     m_sink.Log(LogLevel::Basic, source + L" is copied as " + placed + L": " + reason);
 }
 

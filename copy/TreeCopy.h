@@ -9,6 +9,7 @@
 // source's letter the copy ends and files nothing more.
 //
 // It runs on the calling thread and reports through ITreeCopySink on that thread.
+#include "copy/FileNames.h"
 #include "copy/RunRecords.h"
 #include "log/LogLevel.h"
 #include "platform/Drives.h"
@@ -16,8 +17,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class ITreeCopySink {
@@ -42,6 +45,11 @@ struct TreeCopyInput {
     // "Verify copies" and "only files not copied before": the run's records, or none. Files copied
     // before are skipped, and then a folder is made only for a file that needs it.
     RunRecords* records = nullptr;
+    // The copy goes into "Copy to" itself: a file at the volume's root must not take a name of the
+    // runs' records and lists there.
+    bool intoCopyTo = false;
+    // Tests: sees each folder's listing as read, to make one that no real file system gives.
+    std::function<void(std::vector<platform::FolderEntry>&)> onListing = nullptr;
 };
 
 struct TreeCopyResult {
@@ -69,6 +77,8 @@ private:
         std::wstring sourceRel;
         std::wstring destinationRel;
         std::vector<platform::FolderEntry> entries;
+        // The names met so far: a name listed twice opens only one of its entries.
+        std::unordered_set<std::wstring> seen;
         size_t next = 0;
         bool made = true; // in the copy (made or merged); false while it waits for a file
     };
@@ -77,7 +87,7 @@ private:
     void CopyEntry(const Folder& parent, const platform::FolderEntry& entry);
     void LogLink(const std::wstring& source);
     void EnterFolder(const Folder& parent, const platform::FolderEntry& entry);
-    // False when the stop request cut the listing short.
+    // False when the folder could not be listed (reported) or the stop request cut the listing short.
     bool ReadListing(Folder& folder);
     void FinishFolder(const Folder& folder);
     bool MakesFoldersLazily() const;
@@ -89,15 +99,17 @@ private:
     // One file: a copy under a temporary name, then its own name. Both steps never replace.
     void CopyOneFile(const Folder& parent, const platform::FolderEntry& entry);
     platform::ErrorCode CopyData(const std::wstring& source, const std::wstring& temporary,
-                                 platform::Sha256Digest& digest, bool& differs);
+                                 platform::Sha256Digest& digest, bool& differs, bool& timeKept);
     platform::ErrorCode GiveFinalName(const std::wstring& temporary, const std::wstring& folder,
                                       const std::wstring& name, std::wstring& finalName);
-    void LogRenamed(const std::wstring& source, const std::wstring& name, const std::wstring& placed);
+    void LogRenamed(const std::wstring& source, const CopyName& wanted, const std::wstring& placed);
+    // Removes a temporary copy whatever its attributes: a read-only one too.
+    static void RemoveTemporary(const std::wstring& path);
 
     // A complete copy under its temporary name, waiting for a look at the volume.
     struct PendingFile {
         std::wstring source;
-        std::wstring name; // on the volume
+        CopyName inCopy; // before any number
         std::wstring folder;
         std::wstring temporary;
         std::wstring sourceRel;

@@ -2,6 +2,7 @@
 #include "copy/TreeCopy.h"
 
 #include "copy/FileNames.h"
+#include "log/LogText.h"
 #include "platform/Drives.h"
 #include "platform/TempFolder_test.h"
 #include "platform/Text.h"
@@ -73,9 +74,9 @@ std::set<std::string> Names(const std::string& folder) {
 
 class TreeCopyTest : public ::testing::Test {
 public:
-    TreeCopyResult Copy() {
-        TreeCopyInput input{L"E:", L"D:\\run", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
-        return CTreeCopy(input, m_sink).Run();
+    TreeCopyResult Copy() { return CTreeCopy(Input(), m_sink).Run(); }
+    TreeCopyInput Input() {
+        return TreeCopyInput{L"E:", L"D:\\run", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
     }
 
 protected:
@@ -316,6 +317,102 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
               (std::vector<std::wstring>{L"E:\\big", L"Stopped: the volume in E: was changed."}));
 }
 
+// Two names that are not UTF-8 stay two files with their own data; a listing that names one entry
+// twice (as Wine lists two such names) copies the first and reports each further one: never a
+// second copy of the first file's data under a numbered name.
+TEST_F(TreeCopyTest, ANameListedTwiceIsAnErrorAndBytesOfNamesAreKept) {
+    m_card.WriteFile("bad\xff.jpg", "first");
+    m_card.WriteFile("bad\xfe.jpg", "second");
+    m_card.WriteFile("dup.jpg", "dup");
+    m_card.MakeFolder("sub");
+    m_card.WriteFile("sub/in", "in");
+    TreeCopyInput input = Input();
+    input.onListing = [](std::vector<platform::FolderEntry>& entries) {
+        for (size_t i = 0, count = entries.size(); i < count; ++i) {
+            if (entries[i].name == L"dup.jpg" || entries[i].name == L"sub")
+                entries.push_back(entries[i]);
+        }
+    };
+    const TreeCopyResult result = CTreeCopy(input, m_sink).Run();
+
+    EXPECT_EQ(result.errorCount, 2u);
+    EXPECT_EQ(result.filesCopied, 4u);
+    EXPECT_EQ(Names(m_disk.At("run")),
+              (std::set<std::string>{"bad\xff.jpg", "bad\xfe.jpg", "dup.jpg", "sub"}));
+    EXPECT_EQ(m_disk.ReadFile("run/bad\xff.jpg"), "first");
+    EXPECT_EQ(m_disk.ReadFile("run/bad\xfe.jpg"), "second");
+    EXPECT_EQ(Names(m_disk.At("run/sub")), (std::set<std::string>{"in"}));
+    EXPECT_TRUE(m_sink.Has(L"Not copied: E:\\dup.jpg: the volume lists another entry under the same name."));
+    EXPECT_TRUE(m_sink.Has(L"Not copied: E:\\sub: the volume lists another entry under the same name."));
+    const std::wstring shown = VisibleLogText(platform::FromHostName("E:\\bad\xff.jpg"));
+    EXPECT_EQ(shown, L"E:\\bad?.jpg");
+}
+
+// The temporary and numbered names of names near the limit (in UTF-16 units and in UTF-8 bytes)
+// fit; a name that fits keeps itself; Harvex's own names are never taken from a volume.
+TEST_F(TreeCopyTest, LongNamesAndHarvexsOwnNamesGetNamesThatFit) {
+    const std::string ascii(250, 'a');
+    std::string cjk;
+    for (int i = 0; i < 80; ++i)
+        cjk += "\xE6\xBC\xA2"; // U+6F22, 3 bytes
+    cjk += ".jpg";
+    const std::string meeting(254, 'm');
+    for (const auto& [name, data] :
+         std::vector<std::pair<std::string, std::string>>{{ascii, "ascii"},
+                                                          {cjk, "cjk"},
+                                                          {meeting + ".", "dot"},
+                                                          {meeting + "_", "underscore"},
+                                                          {"x.harvex-partial", "leftover?"},
+                                                          {"r.COPIED", "record?"},
+                                                          {"l.sha256", "list?"}})
+        m_card.WriteFile(name, data);
+    m_card.MakeFolder("sub");
+    m_card.WriteFile("sub/s.sha256", "deeper");
+    TreeCopyInput input = Input();
+    input.intoCopyTo = true;
+    const TreeCopyResult result = CTreeCopy(input, m_sink).Run();
+
+    EXPECT_EQ(result.errorCount, 0u);
+    EXPECT_EQ(result.filesCopied, 8u);
+    const std::string numbered = std::string(251, 'm') + " (2)";
+    EXPECT_EQ(Names(m_disk.At("run")),
+              (std::set<std::string>{ascii, cjk, meeting + "_", numbered, "x.harvex-partial_", "r.COPIED_",
+                                     "l.sha256_", "sub"}));
+    EXPECT_EQ(m_disk.ReadFile("run/" + ascii), "ascii");
+    EXPECT_EQ(m_disk.ReadFile("run/" + cjk), "cjk");
+    EXPECT_EQ(
+        (std::set<std::string>{m_disk.ReadFile("run/" + meeting + "_"), m_disk.ReadFile("run/" + numbered)}),
+        (std::set<std::string>{"dot", "underscore"}));
+    EXPECT_EQ(m_disk.ReadFile("run/x.harvex-partial_"), "leftover?");
+    EXPECT_EQ(Names(m_disk.At("run/sub")), (std::set<std::string>{"s.sha256"}));
+    EXPECT_TRUE(
+        m_sink.Has(L"E:\\x.harvex-partial is copied as x.harvex-partial_: its name is one that Harvex "
+                   L"gives its own files."));
+    EXPECT_TRUE(m_sink.Has(L"E:\\r.COPIED is copied as r.COPIED_: its name is one that Harvex gives its own "
+                           L"files."));
+}
+
+// A folder that cannot be listed (gone between its parent's listing and its own) is one error, with
+// its reason.
+TEST_F(TreeCopyTest, AFolderThatCannotBeListedIsOneError) {
+    m_card.MakeFolder("gone");
+    m_card.WriteFile("gone/x", "x");
+    m_card.WriteFile("y", "y");
+    m_sink.onLine = [&](const std::wstring& line) {
+        if (line == L"E:\\gone") {
+            ::unlink(m_card.At("gone/x").c_str());
+            ::rmdir(m_card.At("gone").c_str());
+        }
+    };
+    const TreeCopyResult result = Copy();
+
+    EXPECT_EQ(result.errorCount, 1u);
+    EXPECT_EQ(result.filesCopied, 1u);
+    EXPECT_TRUE(m_sink.Has(L"FindFirstFile failed for E:\\gone: " +
+                           platform::ErrorText(platform::kErrorPathNotFound)))
+        << platform::ToUtf8(m_sink.lines.back());
+}
+
 TEST(FileNames, SafeNumberedAndTemporaryNames) {
     const struct {
         const wchar_t* name;
@@ -356,6 +453,19 @@ TEST(FileNames, SafeNumberedAndTemporaryNames) {
         EXPECT_TRUE(IsTemporaryName(name)) << platform::ToUtf8(name);
     for (const std::wstring name : {L"a", L"harvex-partial", L"a.harvex-partial (2)"})
         EXPECT_FALSE(IsTemporaryName(name)) << platform::ToUtf8(name);
+
+    // Under Wine and on Linux a name is kept to 255 UTF-8 bytes: 85 characters of three bytes.
+    const std::wstring wide = std::wstring(100, L'\x6F22') + L".jpg";
+    EXPECT_EQ(NameLength(wide), 304u);
+    const CopyName fitted = NameInCopy(wide, {true});
+    EXPECT_EQ(fitted.name, std::wstring(83, L'\x6F22') + L".jpg");
+    EXPECT_STREQ(fitted.reason, L"its name is too long for the destination.");
+    EXPECT_EQ(NameLength(NumberedName(fitted.name, 10000)), 255u);
+    EXPECT_EQ(NameLength(TemporaryName(fitted.name)), 255u);
+    EXPECT_EQ(NameInCopy(std::wstring(85, L'\x6F22'), {true}).reason, nullptr);
+    EXPECT_EQ(NameInCopy(L"a.Harvex-Partial", {false}).reason, nullptr);
+    EXPECT_EQ(NameInCopy(L"a.Harvex-Partial", {true}).name, L"a.Harvex-Partial_");
+    EXPECT_EQ(NameInCopy(L"a.copied", {true, false}).name, L"a.copied");
 }
 
 } // namespace

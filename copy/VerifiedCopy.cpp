@@ -17,7 +17,8 @@ VerifiedCopyResult CopyAndVerify(const std::wstring& source, const std::wstring&
     VerifiedCopyResult result;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         platform::Sha256Digest written{};
-        result.error = platform::CopyFileHashed(source, destination, progress, context, cancel, written);
+        result.error = platform::CopyFileHashed(source, destination, progress, context, cancel, written,
+                                                &result.timeKept);
         if (result.error != platform::kSuccess)
             return result;
         platform::Sha256Digest readBack{};

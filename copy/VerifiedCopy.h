@@ -8,6 +8,7 @@ struct VerifiedCopyResult {
     platform::ErrorCode error = platform::kSuccess; // of the copy or the read-back
     bool differs = false;                           // both copies differed from the source; removed
     platform::Sha256Digest digest{};                // the source's, when verified
+    bool timeKept = true; // false: the destination could not take the source's time; the data is whole
 };
 
 // progress and cancel as for platform::CopyFileWithProgress; a stop during the read-back removes the

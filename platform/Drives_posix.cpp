@@ -239,14 +239,14 @@ std::string HostPath(const std::wstring& path) {
     auto letter = LeadingLetter(path);
     std::optional<std::string> folder = letter ? FolderOfDrive(*letter) : std::nullopt;
     if (!folder)
-        return SlashesCollapsed(ToUtf8(path));
+        return SlashesCollapsed(ToHostName(path));
     const std::wstring_view rest = std::wstring_view(path).substr(2);
     if (rest.empty() || rest == L"\\" || rest == L"/")
         return std::move(*folder);
     // "E:a" (relative to the drive's current folder) is taken from the drive's root.
     std::string joined = std::move(*folder);
     joined += '/';
-    joined += ToUtf8(rest);
+    joined += ToHostName(rest);
     return SlashesCollapsed(std::move(joined));
 }
 

@@ -114,7 +114,9 @@ ErrorCode CopyData(int in, int out, uint64_t size, CopyProgressFn progress, void
         if (Report(progress, context, done > size ? done : size, done))
             return kErrorRequestAborted;
     }
-    return kSuccess;
+    // A file cut while it was read (or a failed read taken for its end) gives a short copy, which is
+    // a failed one, as in the hashed copy.
+    return done < size ? kErrorReadFault : kSuccess;
 }
 
 // Opens a file to copy: a regular file only, never through a link. O_NONBLOCK: opening a FIFO must
@@ -137,10 +139,12 @@ ErrorCode OpenSourceFile(const std::wstring& source, FileDescriptor& in, struct 
 // data), the data on the disk when toDisk asks for it, and the close, where a late write error
 // shows. On any failure the file is removed: no part of it is left.
 ErrorCode FinishNewFile(FileDescriptor& out, const std::string& path, const struct stat& source,
-                        ErrorCode error, bool toDisk) {
+                        ErrorCode error, bool toDisk, bool* timeKept = nullptr) {
     if (error == kSuccess) {
         const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-        ::futimens(out.Get(), times);
+        const bool timeSet = ::futimens(out.Get(), times) == 0;
+        if (timeKept != nullptr)
+            *timeKept = timeSet;
         if (toDisk && ::fdatasync(out.Get()) != 0 && errno != EINVAL && errno != EROFS)
             error = LastError();
         if (::close(out.Release()) != 0 && error == kSuccess)
@@ -259,7 +263,8 @@ namespace {
 // destinationHost) fills the new file, and FinishNewFile ends it (removed on any failure).
 template <class MoveData>
 ErrorCode CopyIntoNewFile(const std::wstring& source, const std::wstring& destination,
-                          const std::atomic<int32_t>* cancel, bool toDisk, MoveData moveData) {
+                          const std::atomic<int32_t>* cancel, bool toDisk, MoveData moveData,
+                          bool* timeKept = nullptr) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
     FileDescriptor in;
@@ -273,7 +278,7 @@ ErrorCode CopyIntoNewFile(const std::wstring& source, const std::wstring& destin
         error = moveData(in.Get(), out.Get(), info, destinationHost);
     if (!out.IsOpen())
         return error;
-    return FinishNewFile(out, destinationHost, info, error, toDisk);
+    return FinishNewFile(out, destinationHost, info, error, toDisk, timeKept);
 }
 
 } // namespace
@@ -293,18 +298,21 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
 }
 
 ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
-                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
+                         bool* timeKept) {
     Sha256 hash;
     if (!hash.IsValid())
         return kErrorNotEnoughMemory;
     // The read-back that follows must find the data on the disk, not only in the cache.
     const ErrorCode error = CopyIntoNewFile(
-        source, destination, cancel, true, [&](int in, int out, const struct stat& info, const std::string&) {
+        source, destination, cancel, true,
+        [&](int in, int out, const struct stat& info, const std::string&) {
             DescriptorSource reader(in);
             DescriptorSink writer(out);
             return PumpChunks(reader, &writer, static_cast<uint64_t>(info.st_size), CopyBytes(),
                               {progress, context, cancel}, hash);
-        });
+        },
+        timeKept);
     if (error != kSuccess)
         return error;
     digest = hash.Finish();

@@ -103,9 +103,11 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
 
 // Copies one file as CopyToNewFile does (never over an existing file), but in a loop of its own that reads
 // the source once and gives the SHA-256 of exactly the data written (the copy is flushed to the disk before
-// this returns). Progress and the cancel flag work per chunk on every platform.
+// this returns). Progress and the cancel flag work per chunk on every platform. A last-write time
+// the destination cannot take (a year past 30827) fails nothing: *timeKept, when given, says so.
 ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
-                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest);
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
+                         bool* timeKept = nullptr);
 
 // The SHA-256 of a file's content, read past the system's cache where the platform allows it
 // (unbuffered on Windows, direct I/O on Linux where the file system takes it). Progress reports

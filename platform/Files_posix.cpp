@@ -151,7 +151,7 @@ void FillEntry(DIR* dir, const dirent& found, FolderEntry& entry) {
 
 // A host name as a Windows-style name: a backslash in it must not read as a separator.
 std::wstring NameOfHost(const char* name) {
-    std::wstring wide = FromUtf8(name);
+    std::wstring wide = FromHostName(name);
     std::replace(wide.begin(), wide.end(), L'\\', kHostBackslash);
     return wide;
 }

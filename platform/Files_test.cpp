@@ -296,6 +296,51 @@ TEST_F(FilesTest, ACancelledCopyLeavesNoFile) {
     EXPECT_FALSE(m_folder.Exists("c"));
 }
 
+// A file cut while it is copied: the plain copy, like the hashed one, fails rather than end short.
+TEST_F(FilesTest, ACopyOfAFileThatShrinksFails) {
+    m_folder.WriteFile("shrinks", Pattern(24 * 1024 * 1024));
+    struct Cut {
+        std::string path;
+        bool done = false;
+    } cut{m_folder.At("shrinks")};
+    const CopyProgressFn cutOnce = [](uint64_t, uint64_t, void* context) {
+        auto& state = *static_cast<Cut*>(context);
+        if (!state.done)
+            state.done = ::truncate(state.path.c_str(), 1024 * 1024) == 0;
+        return false;
+    };
+    Sha256Digest digest{};
+    EXPECT_EQ(CopyToNewFile(L"S:\\shrinks", L"S:\\plain", cutOnce, &cut, nullptr), kErrorReadFault);
+    EXPECT_TRUE(cut.done);
+    m_folder.WriteFile("shrinks2", Pattern(24 * 1024 * 1024));
+    cut = {m_folder.At("shrinks2")};
+    EXPECT_EQ(CopyFileHashed(L"S:\\shrinks2", L"S:\\hashed", cutOnce, &cut, nullptr, digest),
+              kErrorReadFault);
+    EXPECT_FALSE(m_folder.Exists("plain"));
+    EXPECT_FALSE(m_folder.Exists("hashed"));
+}
+
+// Names that are not UTF-8 keep their bytes: each is listed and opened as itself.
+TEST_F(FilesTest, NamesThatAreNotUtf8KeepTheirBytes) {
+    m_folder.WriteFile("bad\xff.jpg", "ff");
+    m_folder.WriteFile("bad\xfe.jpg", "fe");
+    m_folder.WriteFile("ok\xC0\x80", "overlong");
+    ErrorCode end = kSuccess;
+    const auto entries = List(L"S:\\*", end);
+    std::vector<std::wstring> names;
+    for (const auto& [name, attributes] : entries)
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"bad\xDCFE.jpg", L"bad\xDCFF.jpg", L"ok\xDCC0\xDC80"}));
+    const std::vector<std::string> contents{"fe", "ff", "overlong"};
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string data;
+        EXPECT_EQ(ReadSmallFile(L"S:\\" + names[i], 100, data), kSuccess);
+        EXPECT_EQ(data, contents[i]);
+    }
+    EXPECT_EQ(ToHostName(L"bad\xDCFF.jpg"), "bad\xff.jpg");
+    EXPECT_EQ(FromHostName("caf\xC3\xA9"), L"caf\xE9");
+}
+
 TEST_F(FilesTest, AFailedSourceLeavesAnExistingDestinationAlone) {
     m_folder.WriteFile("dst", "keep me");
     EXPECT_EQ(CopyToNewFile(L"S:\\missing", L"S:\\dst", nullptr, nullptr, nullptr), kErrorFileNotFound);

@@ -341,7 +341,8 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
 }
 
 ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
-                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
+                         bool* timeKept) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
     const std::wstring to = LiteralPath(destination);
@@ -367,8 +368,10 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
     HandleSource reader(in.Get());
     HandleSink writer(out.Get());
     ErrorCode error = PumpChunks(reader, &writer, size, chunk.Bytes(), {progress, context, cancel}, hash);
-    if (error == kSuccess && !SetFileTime(out.Get(), nullptr, nullptr, &info.ftLastWriteTime))
-        error = LastError();
+    // CopyFileExW copies a file whose time cannot be set all the same; so does this copy.
+    const bool timeSet = error != kSuccess || SetFileTime(out.Get(), nullptr, nullptr, &info.ftLastWriteTime);
+    if (timeKept != nullptr)
+        *timeKept = timeSet;
     // The read-back that follows must find the data on the disk, not only in the cache.
     if (error == kSuccess && !FlushFileBuffers(out.Get()))
         error = LastError();

@@ -61,9 +61,14 @@ void AppendWide(std::wstring& out, char32_t c) {
     out += static_cast<wchar_t>(c);
 }
 
-} // namespace
+// Where a byte of an invalid sequence goes: U+FFFD, or back to its byte (escaped).
+enum class InvalidBytes { Replaced, Escaped };
 
-std::string ToUtf8(std::wstring_view text) {
+// A lone surrogate that stands for one byte of a host name.
+constexpr char32_t kEscapeFirst = 0xDC80;
+constexpr char32_t kEscapeLast = 0xDCFF;
+
+std::string EncodeUtf8(std::wstring_view text, InvalidBytes invalid) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -77,6 +82,10 @@ std::string ToUtf8(std::wstring_view text) {
                 }
             }
         }
+        if (invalid == InvalidBytes::Escaped && c >= kEscapeFirst && c <= kEscapeLast) {
+            out += static_cast<char>(c - 0xDC00);
+            continue;
+        }
         if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
             c = 0xFFFD;
         AppendUtf8(out, c);
@@ -84,7 +93,11 @@ std::string ToUtf8(std::wstring_view text) {
     return out;
 }
 
-std::wstring FromUtf8(std::string_view text) {
+bool IsOverlong(char32_t c, int extra) {
+    return (extra == 1 && c < 0x80) || (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000);
+}
+
+std::wstring DecodeUtf8(std::string_view text, InvalidBytes invalid) {
     std::wstring out;
     out.reserve(text.size());
     size_t i = 0;
@@ -95,8 +108,9 @@ std::wstring FromUtf8(std::string_view text) {
                     : (lead >> 4) == 0xE  ? 2
                     : (lead >> 3) == 0x1E ? 3
                                           : -1;
+        const char32_t replacement = invalid == InvalidBytes::Escaped ? 0xDC00 + lead : 0xFFFD;
         if (extra < 0) {
-            AppendWide(out, 0xFFFD);
+            AppendWide(out, replacement);
             ++i;
             continue;
         }
@@ -117,8 +131,8 @@ std::wstring FromUtf8(std::string_view text) {
             }
             c = (c << 6) | (next & 0x3F);
         }
-        if (!valid || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            AppendWide(out, 0xFFFD);
+        if (!valid || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || IsOverlong(c, extra)) {
+            AppendWide(out, replacement);
             ++i;
             continue;
         }
@@ -126,6 +140,24 @@ std::wstring FromUtf8(std::string_view text) {
         i += static_cast<size_t>(extra) + 1;
     }
     return out;
+}
+
+} // namespace
+
+std::string ToUtf8(std::wstring_view text) {
+    return EncodeUtf8(text, InvalidBytes::Replaced);
+}
+
+std::wstring FromUtf8(std::string_view text) {
+    return DecodeUtf8(text, InvalidBytes::Replaced);
+}
+
+std::string ToHostName(std::wstring_view text) {
+    return EncodeUtf8(text, InvalidBytes::Escaped);
+}
+
+std::wstring FromHostName(std::string_view bytes) {
+    return DecodeUtf8(bytes, InvalidBytes::Escaped);
 }
 
 std::wstring AsciiUpper(std::wstring_view text) {

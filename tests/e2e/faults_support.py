@@ -68,11 +68,15 @@ def serve_faultfs(backing, mountpoint):
         def opendir(self, path):
             if "[nolist]" in os.path.basename(path):
                 raise fusepy.FuseOSError(errno.EACCES)
+            if "[noent]" in os.path.basename(path):
+                raise fusepy.FuseOSError(errno.ENOENT)
             return 0
 
         def readdir(self, path, fh):
             if "[nolist]" in os.path.basename(path):
                 raise fusepy.FuseOSError(errno.EACCES)
+            if "[noent]" in os.path.basename(path):
+                raise fusepy.FuseOSError(errno.ENOENT)
             return [".", ".."] + os.listdir(self._path(path))
 
         def open(self, path, flags):

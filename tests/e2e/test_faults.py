@@ -194,12 +194,13 @@ class FaultsSourceAndDestination(FaultCase):
             "good/worse[eio].mov": 1_000_000,
             "Private[nolist]/hidden.txt": "x",
             "Private[nolist]/deeper/y.txt": "y",
+            "Gone[noent]/g.txt": "g",
             "later/z.txt": "z",
         })
         (backing / ".windows-label").write_text("FAULTY")
         volume = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "faultvol")
         source = fs.source_listing(backing)
-        unreadable = {rel for rel in source if "[eio]" in rel or "[eacces]" in rel or "[nolist]" in rel}
+        unreadable = {rel for rel in source if any(mark in rel for mark in ("[eio]", "[eacces]", "[nolist]", "[noent]"))}
         copies = self.copies_folder()
         app = self.start_with(copies)
 
@@ -213,8 +214,30 @@ class FaultsSourceAndDestination(FaultCase):
         for rel in ("bad[eio].bin", "locked[eacces].txt", "good/worse[eio].mov"):
             self.assertIn(rel, audit.failures)
         self.assertIn("Private[nolist]", audit.failed_folders)
+        # A folder whose listing finds "not found" is one error with its reason, not an empty folder.
+        gone = [t for t in failures if "Gone[noent]" in t]
+        self.assertEqual(len(gone), 1, failures)
+        self.assertRegex(gone[0], r"^FindFirstFile failed for R:\\Gone\[noent\]: .+")
         print(f"\n[unreadable] {audit.summary()}; failures: {failures}")
         self.assertEqual(app.quit(), 0)
+
+    def test_a_time_the_destination_cannot_take_keeps_the_data(self):
+        # Year 36812 fits a Linux time but no FILETIME that SetFileTime takes.
+        card = self.prefix.work_dir / "farfuture"
+        fs.mount_tmpfs(self.cleanup, card, "5m")
+        make_tree(card, {"DCIM/far.jpg": 70_000, "DCIM/near.jpg": 5000})
+        far = (36812 - 1970) * 31_556_952 * 1_000_000_000
+        os.utime(card / "DCIM/far.jpg", ns=(far, far))
+        copies = self.copies_folder()
+        self.prefix.reg_set(KEY, "Verify", "dword", 1)
+        app = self.start_with(copies)
+        self.define("F", card)
+        self.arrive(app, "F")
+        run_text = fs.run_lines(self.wait_runs_ended(app, "F"), "F")
+        self.assertEqual(run_text[-1], "Finished. 2 files verified.", run_text)
+        self.assertIn("Warning: F:\\DCIM\\far.jpg is copied without its time: the destination cannot take it.",
+                      run_text)
+        self.assertEqual(compare_trees(card, copies / "000"), [])
 
     def test_read_only_destination(self):
         copies = self.copies_folder()

@@ -1,5 +1,6 @@
 """Untrusted volumes: links and link loops, names that meet or that Windows programs cannot use, a
-"Copy to" that already holds files, a kill in the middle of a file, and another card at the letter.
+name listed twice, names at the length limit and names Harvex gives its own files, a "Copy to" that
+already holds files, a kill in the middle of a file, and another card at the letter.
 docs/reliability.md lists each case.
 """
 
@@ -10,7 +11,7 @@ import time
 import ids
 import faults_support as fs
 from harness import Volume, make_tree, tree_listing, wait_until
-from test_faults import FaultCase
+from test_faults import KEY, FaultCase
 
 REMOVABLE = 2
 
@@ -112,6 +113,8 @@ class UntrustedVolumes(FaultCase):
         first = make_tree(self.prefix.work_dir / "card1", {
             ".windows-serial": "1111AAAA", ".windows-label": "CARD",
             "DCIM/100/IMG_0001[slow].JPG": 600_000, "DCIM/101/IMG_0100.JPG": "later"})
+        # Read-only: its dropped copy, read-only too, is removed all the same.
+        os.chmod(first / "DCIM/100/IMG_0001[slow].JPG", 0o444)
         slow = fs.FaultFs(self.cleanup, first, self.prefix.work_dir / "card1view")
         copies = self.copies_folder()
         app = self.start_with(copies)
@@ -125,5 +128,50 @@ class UntrustedVolumes(FaultCase):
         self.assertEqual(run_text[-1], "Stopped: the volume in W: was changed.", run_text)
         copied = [rel for rel, listing in tree_listing(copies / "000").items()
                   if listing[0] == "file" and rel.startswith("DCIM")]
-        self.assertEqual(copied, [], "nothing is filed after the change")
+        self.assertEqual(copied, [], "nothing is filed after the change, and nothing is left")
         self.assertEqual(app.text(ids.IDC_PROGRESS_TEXT), "Stopped.")
+
+    def test_a_name_listed_twice_is_an_error_at_every_arrival(self):
+        # Wine lists both Linux names, which are not UTF-8, as "bad\ufffd.jpg": one name for two files.
+        folder = make_tree(self.prefix.work_dir / "twice", {"ok.jpg": "ok", ".windows-serial": "7777AAAA"})
+        for name, data in ((b"bad\xff.jpg", b"ff"), (b"bad\xfe.jpg", b"fe")):
+            with open(os.path.join(os.fsencode(folder), name), "wb") as file:
+                file.write(data)
+        copies = self.copies_folder()
+        self.prefix.reg_set(KEY, "Only new files", "dword", 1)
+        app = self.start_with(copies)
+        self.define("T", folder)
+        for arrival in (1, 2):
+            self.arrive(app, "T")
+            run_text = self.run_once(app, "T", arrival)
+            twice = [t for t in run_text if t.startswith("Not copied: T:\\bad")]
+            self.assertEqual(len(twice), 1, run_text)
+            self.assertTrue(twice[0].endswith(": the volume lists another entry under the same name."), twice)
+            self.assertEqual(run_text[-1], "Finished with 1 error.", run_text)
+        copied = names(copies / "000") - {".windows-serial"}
+        self.assertEqual(len(copied), 2, copied)
+        self.assertEqual((copies / "000" / "ok.jpg").read_text(), "ok")
+        bad = [copies / "000" / name for name in copied if name != "ok.jpg"]
+        self.assertIn(bad[0].read_bytes(), (b"ff", b"fe"))
+
+    def test_long_names_and_harvexs_own_names_fit(self):
+        # Wine keeps a Linux name to 255 UTF-8 bytes: 80 characters of three bytes and a temporary
+        # name's 15 more did not fit.
+        entries = {"a" * 250: "ascii", "M" * 251 + ".jpg": "upper", "m" * 251 + ".jpg": "lower",
+                   "\u6f22" * 80 + ".jpg": "cjk", "x.harvex-partial": "leftover"}
+        volume = Volume(self.prefix, "L", REMOVABLE, entries=entries)
+        copies = self.copies_folder()
+        app = self.start_with(copies)
+        volume.insert()
+        self.arrive(app, "L")
+        run_text = self.run_once(app, "L")
+        self.assertEqual(run_text[-1], "Finished.", run_text)
+        run = copies / "000"
+        self.assertEqual(len(names(run)), 5, names(run))
+        self.assertEqual(sorted((run / name).read_text() for name in names(run)), sorted(entries.values()))
+        for name in ("a" * 250, "\u6f22" * 80 + ".jpg", "x.harvex-partial_"):
+            self.assertIn(name, names(run))
+        self.assertIn("L:\\x.harvex-partial is copied as x.harvex-partial_: its name is one that Harvex gives "
+                      "its own files.", run_text)
+        self.assertTrue(any(name.lower().endswith(" (2).jpg") and len(name) == 255 for name in names(run)),
+                        names(run))
