@@ -79,23 +79,6 @@ ChecksumListLine Malformed(const wchar_t* problem) {
     return line;
 }
 
-// A path that leaves the list's folder or names a drive is not one this list may point at.
-bool IsInsideListFolder(const std::wstring& path) {
-    if (path.empty() || path[0] == L'\\' || path.find(L':') != std::wstring::npos)
-        return false;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find(L'\\', start);
-        if (end == std::wstring::npos)
-            end = path.size();
-        const std::wstring_view part(path.data() + start, end - start);
-        if (part.empty() || part == L"." || part == L"..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 } // namespace
 
 std::string EscapeListName(std::string_view name) {
@@ -104,6 +87,22 @@ std::string EscapeListName(std::string_view name) {
 
 std::optional<std::string> UnescapeListName(std::string_view name) {
     return UnescapedName(name);
+}
+
+bool IsPathInsideFolder(std::wstring_view path) {
+    if (path.empty() || path[0] == L'\\' || path.find(L':') != std::wstring_view::npos)
+        return false;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(L'\\', start);
+        if (end == std::wstring_view::npos)
+            end = path.size();
+        const std::wstring_view part = path.substr(start, end - start);
+        if (part.empty() || part == L"." || part == L"..")
+            return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 std::wstring ListTimeText(const platform::LocalTime& t) {
@@ -180,7 +179,7 @@ ChecksumListLine ParseChecksumLine(std::string_view line) {
         if (c == L'/')
             c = L'\\';
     }
-    if (!IsInsideListFolder(path))
+    if (!IsPathInsideFolder(path))
         return Malformed(L"the name is not a path inside the list's folder");
     result.kind = ChecksumListLine::Kind::Entry;
     result.relativePath = std::move(path);

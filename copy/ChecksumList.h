@@ -27,6 +27,10 @@ struct ChecksumListHeader {
 std::string EscapeListName(std::string_view name);
 std::optional<std::string> UnescapeListName(std::string_view name);
 
+// A relative path (backslashes) that stays inside its folder: no root, drive, stream, empty part,
+// "." or "..".
+bool IsPathInsideFolder(std::wstring_view path);
+
 // "2026-12-07 15:01:02"
 std::wstring ListTimeText(const platform::LocalTime& time);
 

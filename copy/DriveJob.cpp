@@ -211,15 +211,18 @@ void CDriveJob::SetUpRecords() {
     m_copiedCount = 0;
     m_skippedCount = 0;
     m_records.reset();
-    if (m_options.copying == CopyingOptions{})
-        return;
+    // Records exist with both options off too: they clear the side files of an earlier run's name.
     const std::wstring root = DriveRoot(m_driveIndex);
     RunPlace place{m_source, m_destination, m_options.IntoCopyTo(), {}, {}, platform::GetLocalTime()};
-    platform::VolumeLabel(root, place.label);
-    uint32_t serial = 0;
-    if (platform::VolumeSerial(root, serial))
-        place.serial = serial;
+    if (m_options.copying != CopyingOptions{}) {
+        platform::VolumeLabel(root, place.label);
+        uint32_t serial = 0;
+        if (platform::VolumeSerial(root, serial))
+            place.serial = serial;
+    }
     m_records.emplace(m_options.copying, std::move(place));
+    for (const RunRecords::Failure& failure : m_records->TakeStartFailures())
+        LogError(L"Cannot write " + failure.path + L": " + platform::ErrorText(failure.error));
     if (m_records->SerialMissing())
         Log(LogLevel::Basic, L"The serial number of " + m_source + L" cannot be read: every file is copied.");
 }
@@ -235,8 +238,9 @@ void CDriveJob::FinishRecords(bool stopped) {
         Log(LogLevel::Basic, L"Nothing new on " + m_source + L": " +
                                  CountText(m_skippedCount, L"file was", L"files were") + L" copied before.");
     }
-    if (auto failure = m_records->Finish(platform::GetLocalTime(), stopped, m_errorCount, folderRemoved))
-        LogError(L"Cannot write " + failure->path + L": " + platform::ErrorText(failure->error));
+    for (const RunRecords::Failure& failure :
+         m_records->Finish(platform::GetLocalTime(), stopped, m_errorCount, folderRemoved))
+        LogError(L"Cannot write " + failure.path + L": " + platform::ErrorText(failure.error));
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {

@@ -38,8 +38,17 @@ RunRecords::RunRecords(const CopyingOptions& options, RunPlace place)
     }
     m_list = SideFile(stem + L".sha256");
     m_record = SideFile(stem + kCopyRecordSuffix);
+    // Files of this name belong to a run whose folder was deleted: they must not speak for this one,
+    // not even when this run ends before writing its own.
+    RemoveOld(m_list);
+    RemoveOld(m_record);
     if (SkipsFiles())
         m_earlier = EarlierCopies::Load(m_copyTo.size() == 2 ? m_copyTo + L"\\" : m_copyTo, *m_place.serial);
+}
+
+void RunRecords::RemoveOld(const SideFile& file) {
+    if (platform::ErrorCode error = file.RemoveOld(); error != platform::kSuccess)
+        m_startFailures.push_back(Failure{file.Path(), error});
 }
 
 bool RunRecords::CopiedBefore(const std::wstring& relativePath, uint64_t size,
@@ -68,20 +77,35 @@ void RunRecords::FileCopied(const std::wstring& relativePath, const std::wstring
     if (SkipsFiles()) {
         if (!m_record.IsStarted())
             m_record.Append(CopyRecordHeaderText(*m_place.serial, m_folderName));
-        m_record.Append(CopyRecordLine(relativePath, size, lastWriteTime));
+        m_record.Append(CopyRecordLine(relativePath, copyPath, size, lastWriteTime));
     }
 }
 
-std::optional<RunRecords::Failure> RunRecords::Finish(const platform::LocalTime& ended, bool stopped,
-                                                      uint32_t errorCount, bool folderRemoved) {
-    if (m_verify && !folderRemoved) {
+void RunRecords::Flush() {
+    m_list.Flush();
+    m_record.Flush();
+}
+
+void RunRecords::FlushIfDue() {
+    if (m_list.FlushDue() || m_record.FlushDue())
+        Flush();
+}
+
+std::vector<RunRecords::Failure> RunRecords::Finish(const platform::LocalTime& ended, bool stopped,
+                                                    uint32_t errorCount, bool folderRemoved) {
+    if (folderRemoved) {
+        m_list.Discard();
+        m_record.Discard();
+        return {};
+    }
+    if (m_verify) {
         StartList();
         m_list.Append(ChecksumListEndText(ended, stopped, errorCount));
     }
-    std::optional<Failure> failure;
-    if (platform::ErrorCode error = m_list.Finish(); error != platform::kSuccess)
-        failure = Failure{m_list.Path(), error};
-    if (platform::ErrorCode error = m_record.Finish(); error != platform::kSuccess && !failure)
-        failure = Failure{m_record.Path(), error};
-    return failure;
+    std::vector<Failure> failures;
+    for (SideFile* file : {&m_list, &m_record}) {
+        if (platform::ErrorCode error = file->Finish(); error != platform::kSuccess)
+            failures.push_back(Failure{file->Path(), error});
+    }
+    return failures;
 }

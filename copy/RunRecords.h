@@ -14,6 +14,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct RunPlace {
     std::wstring source;      // "E:"
@@ -42,21 +44,30 @@ public:
     void FileCopied(const std::wstring& relativePath, const std::wstring& copyPath, uint64_t size,
                     platform::FileTime lastWriteTime, const platform::Sha256Digest& digest);
 
-    // Closes both files. The list gets its end lines; a list of a run with no file in it is written
-    // all the same, unless the run's folder is gone (nothing new). Gives the files that could not be
-    // written, with their errors.
+    // Writes the lines held so far: at the end of each folder, and when they have waited a second
+    // (FlushIfDue), so that a run that is killed leaves the files it filed in its list and record.
+    void Flush();
+    void FlushIfDue();
+
     struct Failure {
         std::wstring path;
         platform::ErrorCode error;
     };
-    std::optional<Failure> Finish(const platform::LocalTime& ended, bool stopped, uint32_t errorCount,
-                                  bool folderRemoved);
+    // Files of this run's name left by an earlier run that could not be removed; each is taken once.
+    std::vector<Failure> TakeStartFailures() { return std::exchange(m_startFailures, {}); }
+
+    // Closes both files. The list gets its end lines; a list of a run with no file in it is written
+    // all the same, unless the run's folder is gone (nothing new): then neither file is left. Gives
+    // the files that could not be written, with their errors.
+    std::vector<Failure> Finish(const platform::LocalTime& ended, bool stopped, uint32_t errorCount,
+                                bool folderRemoved);
 
     const std::wstring& ListPath() const { return m_list.Path(); }
 
 private:
     std::wstring PathInCopyTo(const std::wstring& relativePath) const;
     void StartList();
+    void RemoveOld(const SideFile& file);
 
     bool m_verify;
     bool m_onlyNew;
@@ -66,4 +77,5 @@ private:
     SideFile m_list;
     SideFile m_record;
     EarlierCopies m_earlier;
+    std::vector<Failure> m_startFailures;
 };

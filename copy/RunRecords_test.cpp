@@ -34,8 +34,10 @@ protected:
     void TearDown() override { platform::posix::UnmapAllDrives(); }
 
     // One run of E: from Attach to the end; the lines it logged.
-    std::vector<std::wstring> RunCopy(int32_t verify, int32_t onlyNew) {
+    std::vector<std::wstring> RunCopy(int32_t verify, int32_t onlyNew, bool intoCopyTo = false) {
         RunOptions options = copytest::NumberedRunIn(L"D:\\");
+        if (intoCopyTo)
+            options.folderNaming = FolderNaming{-1};
         options.copying = {verify, onlyNew};
         const size_t before = m_host.Lines().size();
         m_job.Attach(options);
@@ -113,5 +115,76 @@ TEST_F(RunRecordsThreaded, OnlyNewFilesAreCopiedAndNothingNewMakesNoFolder) {
     EXPECT_TRUE(m_disk.Exists("000/top.txt")) << "the earlier copies were deleted";
     EXPECT_TRUE(m_disk.Exists("000/DCIM/100/c.jpg"));
     const std::string record = m_disk.ReadFile("000.copied");
-    EXPECT_EQ(std::count(record.begin(), record.end(), '\t'), 2 * 4) << "four files, each line once";
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\t'), 3 * 4) << "four files, each line once";
+}
+
+// The user deleted a run's folder; the next run gets its name. The side files left beside it speak
+// for another card: they are replaced, or removed when this run writes none.
+TEST_F(RunRecordsThreaded, SideFilesOfAReusedFolderNameAreThisRunsOwn) {
+    RunCopy(1, 1);
+    platformtest::RemoveTree(m_disk.At("000"));
+    ::chmod(m_disk.At("000.sha256").c_str(), 0444); // an open for writing would fail
+    m_card.WriteFile("top.txt", "another card's top");
+    platformtest::RemoveTree(m_card.At("DCIM"));
+    m_card.WriteFile("new.txt", "new");
+
+    std::vector<std::wstring> texts = RunCopy(1, 0);
+    EXPECT_EQ(texts.back(), L"Finished. 2 files verified.");
+    const std::string list = m_disk.ReadFile("000.sha256");
+    EXPECT_EQ(list.find("DCIM"), std::string::npos) << list;
+    const std::string check = "cd '" + m_disk.Path() + "' && sha256sum --quiet --strict -c 000.sha256";
+    EXPECT_EQ(std::system(check.c_str()), 0);
+    EXPECT_FALSE(m_disk.Exists("000.copied")) << "a record this run does not write is not left to vouch";
+
+    platformtest::RemoveTree(m_disk.At("000"));
+    RunCopy(0, 0);
+    EXPECT_FALSE(m_disk.Exists("000.sha256")) << "nor a list";
+
+    // Neither file can be written: both failures are told and counted.
+    m_disk.MakeFolder("001.sha256");
+    m_disk.MakeFolder("001.copied");
+    texts = RunCopy(1, 1);
+    EXPECT_TRUE(Has(texts, L"Cannot write D:\\001.sha256: Access is denied.")) << texts.back();
+    EXPECT_TRUE(Has(texts, L"Cannot write D:\\001.copied: Access is denied."));
+    EXPECT_EQ(texts.back(), L"Finished with 2 errors.");
+    EXPECT_FALSE(m_disk.Exists("001.sha256.harvex-partial"));
+    EXPECT_FALSE(m_disk.Exists("001.copied.harvex-partial"));
+}
+
+// Copies that got other names than the volume's ("a." -> "a_", a name the user's own file holds in
+// "Copy to") count as copied: a card that comes back adds nothing.
+TEST_F(RunRecordsThreaded, CopiesUnderOtherNamesAreNotCopiedAgain) {
+    m_card.WriteFile("a.", "dot");
+    m_card.WriteFile("com1", "device");
+    m_card.WriteFile("notes.txt", "the card's notes");
+    m_disk.WriteFile("notes.txt", "the user's notes");
+    RunCopy(0, 1, true);
+    EXPECT_EQ(m_disk.ReadFile("notes (2).txt"), "the card's notes");
+    EXPECT_EQ(m_disk.ReadFile("a_"), "dot");
+
+    const std::vector<std::wstring> texts = RunCopy(0, 1, true);
+    EXPECT_TRUE(Has(texts, L"Nothing new on E:: 6 files were copied before.")) << texts.back();
+    EXPECT_FALSE(m_disk.Exists("notes (3).txt"));
+    EXPECT_FALSE(m_disk.Exists("a_ (2)"));
+}
+
+// A run that is killed after a flush has left the files it filed in its list and record.
+TEST_F(RunRecordsThreaded, FlushedLinesAreOnTheDiskBeforeTheRunEnds) {
+    m_disk.MakeFolder("000");
+    RunPlace place{L"E:", L"D:\\000", false, L"CARD", 0x1234ABCD, {}};
+    RunRecords records(CopyingOptions{1, 1}, std::move(place));
+    for (int i = 0; i < 5; ++i) {
+        const std::wstring name = L"IMG_" + std::to_wstring(i) + L".JPG";
+        records.FileCopied(name, name, 10, 1, platform::Sha256Digest{});
+    }
+    records.FlushIfDue();
+    EXPECT_EQ(m_disk.ReadFile("000.sha256"), "") << "held for up to a second";
+    records.Flush();
+    const std::string list = m_disk.ReadFile("000.sha256");
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n') - std::count(list.begin(), list.end(), '#'), 5)
+        << list;
+    EXPECT_NE(list.find("  000/IMG_4.JPG\n"), std::string::npos);
+    EXPECT_EQ(list.find("# Ended"), std::string::npos);
+    const std::string record = m_disk.ReadFile("000.copied");
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\t'), 3 * 5) << record;
 }

@@ -35,6 +35,8 @@ TreeCopyResult CTreeCopy::Run() {
         Folder& top = stack.back();
         if (top.next == top.entries.size()) {
             FinishFolder(top);
+            if (m_input.records)
+                m_input.records->Flush();
             stack.pop_back();
             continue;
         }
@@ -85,6 +87,8 @@ TreeCopyResult CTreeCopy::Run() {
 }
 
 bool CTreeCopy::ShouldEnd() {
+    if (m_input.records)
+        m_input.records->FlushIfDue();
     if (StopRequested() || m_result.volumeChanged)
         return true;
     return VolumeCheckDue() && !VolumeUnchanged();
@@ -365,6 +369,8 @@ bool CTreeCopy::OnCopyProgress(uint64_t totalBytes, uint64_t transferredBytes, v
     CTreeCopy& copy = *static_cast<CTreeCopy*>(context);
     copy.m_fileTotal = totalBytes;
     copy.m_sink.Progress(copy.m_result.doneBytes + transferredBytes);
+    if (copy.m_input.records)
+        copy.m_input.records->FlushIfDue();
     if (copy.StopRequested())
         return true;
     return copy.VolumeCheckDue() && !copy.VolumeUnchanged();

@@ -341,9 +341,9 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
 
 NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
     NewFile file;
-    const int fd = ::open(Host(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = ::open(Host(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
-        error = LastError(kErrorPathNotFound);
+        error = errno == EEXIST ? kErrorFileExists : LastError(kErrorPathNotFound);
         return file;
     }
     // The descriptor is kept in the handle, off by one so that descriptor 0 is not "closed".

@@ -86,6 +86,10 @@ ErrorCode DeleteFileAt(const std::wstring& path);
 // Gives a file or folder a new name in the same volume, never in place of anything: a name that is
 // taken (by a file or a folder) gives kErrorAlreadyExists and changes nothing.
 ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to);
+// Gives a file a new name in the same folder in place of a file of that name (MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING, rename(2)). For the program's own files only: a copy never replaces.
+// A NewFile still open under the old name may go on writing.
+ErrorCode RenameReplacing(const std::wstring& from, const std::wstring& to);
 // Removes a folder that is empty (RemoveDirectoryW).
 ErrorCode RemoveEmptyFolder(const std::wstring& path);
 
@@ -115,7 +119,8 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
 ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
                    const std::atomic<int32_t>* cancel, Sha256Digest& digest);
 
-// A file made new for writing (CREATE_ALWAYS): a file of that name is replaced.
+// A file made new for writing (CREATE_NEW): a name that is taken is never written
+// (kErrorFileExists). It may be renamed while it is open (RenameReplacing).
 class NewFile {
 public:
     NewFile() = default;

@@ -279,6 +279,12 @@ ErrorCode DeleteFileAt(const std::wstring& path) {
     return kSuccess;
 }
 
+ErrorCode RenameReplacing(const std::wstring& from, const std::wstring& to) {
+    if (::rename(Host(from).c_str(), Host(to).c_str()) != 0)
+        return LastError();
+    return kSuccess;
+}
+
 ErrorCode RemoveEmptyFolder(const std::wstring& path) {
     if (::rmdir(Host(path).c_str()) != 0)
         return LastError(kErrorPathNotFound);

@@ -310,6 +310,12 @@ ErrorCode RenameNoReplace(const std::wstring& from, const std::wstring& to) {
     return IsNameTaken(error) ? kErrorAlreadyExists : error;
 }
 
+ErrorCode RenameReplacing(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(LiteralPath(from).c_str(), LiteralPath(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+               ? kSuccess
+               : LastError();
+}
+
 ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
                         void* context, const std::atomic<int32_t>* cancel) {
     // Wine does not look at the cancel flag; a stop that came first is honoured here.
@@ -414,8 +420,8 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
 
 NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {
     NewFile file;
-    HANDLE handle = CreateFileW(LiteralPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(LiteralPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         error = LastError();
         return file;

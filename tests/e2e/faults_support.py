@@ -11,6 +11,7 @@ Volumes:
     "[nolist]" in a folder name listing fails with EACCES;
     "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run);
     "[hang]" in a folder name   each look-up of it waits 8 s (a dead network share).
+    "[gate]" in a file name     reads wait until the test opens the gate (gate_reached, open_gate).
 - Destinations: a small tmpfs (mount -t tmpfs -o size=...), a read-only bind mount, chattr +i.
 
 Everything mounted or started goes on a Cleanup stack that is emptied after each test, even when
@@ -50,6 +51,8 @@ TEMPORARY_SUFFIX = ".harvex-partial"
 
 def serve_faultfs(backing, mountpoint):
     import fusepy  # Debian's python3-fusepy
+
+    reached, opened = gate_files(mountpoint)
 
     class FaultFs(fusepy.Operations):
         def __init__(self, root):
@@ -92,6 +95,11 @@ def serve_faultfs(backing, mountpoint):
                 raise fusepy.FuseOSError(errno.EIO)
             if "[slow]" in name:
                 time.sleep(0.2)
+            if "[gate]" in name:
+                reached.touch()
+                deadline = time.monotonic() + 300
+                while not opened.exists() and time.monotonic() < deadline:
+                    time.sleep(0.05)
             return os.pread(fh, size, offset)
 
         def release(self, path, fh):
@@ -105,6 +113,13 @@ def serve_faultfs(backing, mountpoint):
                 "f_frsize", "f_namemax")}
 
     fusepy.FUSE(FaultFs(backing), mountpoint, foreground=True, ro=True, nothreads=False)
+
+
+def gate_files(mountpoint):
+    """The marker the FUSE view leaves when a read waits at the gate, and the one that opens it."""
+    mountpoint = Path(mountpoint)
+    return (mountpoint.parent / f"{mountpoint.name}.gate-reached",
+            mountpoint.parent / f"{mountpoint.name}.gate-open")
 
 
 # --- commands ------------------------------------------------------------------------------
@@ -285,7 +300,14 @@ class FaultFs:
                 raise RuntimeError(f"faultfs did not mount {self.folder}: {self.log_path.read_text()[-1500:]}")
             time.sleep(0.05)
 
+    def gate_reached(self):
+        return gate_files(self.folder)[0].exists()
+
+    def open_gate(self):
+        gate_files(self.folder)[1].touch()
+
     def stop(self):
+        self.open_gate()
         unmount(str(self.folder))
         if self.process.poll() is None:
             self.process.terminate()

@@ -1,11 +1,16 @@
 """Verified copies with their checksum list, and copying only what is new on a card that comes back."""
 
+import os
+import shutil
+import signal
 import subprocess
 import time
 import unittest
 
 import ids
-from harness import HarvexTestCase, Volume, compare_trees
+import faults_support as fs
+from harness import HarvexTestCase, Volume, compare_trees, make_tree, tree_listing, wait_until
+from test_faults import FaultCase
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
 VERIFY_A_COPY = ids.ID_TRAY_VERIFY_COPY
@@ -133,6 +138,90 @@ class VerifyAndOnlyNew(HarvexTestCase):
         self.assertIn("[R]: Nothing new on R:: 7 files were copied before.", lines)
         self.assertFalse((self.dest / "002").exists(), "nothing new makes no folder")
         self.assertEqual(app.quit(), 0)
+
+
+class SideFilesOfARun(FaultCase):
+    """The checksum list and the copy record say only what their own run did."""
+
+    def start_records(self, copies, folder_name=1, **dwords):
+        for name, value in dwords.items():
+            self.prefix.reg_set(KEY, name.replace("_", " "), "dword", value)
+        return self.start_with(copies, folder_name=folder_name)
+
+    def run_once(self, app, letter, arrival=1):
+        self.arrive(app, letter)
+        return fs.run_lines(self.wait_runs_ended(app, letter, arrival), letter)
+
+    def card(self, letter, serial, entries):
+        volume = Volume(self.prefix, letter, 2, None, entries, name=f"{self._testMethodName[5:25]}-{letter}")
+        (volume.folder / ".windows-serial").write_text(serial)
+        volume.insert()
+        return volume
+
+    def test_a_reused_folder_name_gets_a_list_of_its_own(self):
+        copies = self.copies_folder()
+        app = self.start_records(copies, Verify=1)
+        self.card("Q", "1111aaaa", {"DCIM/old1.jpg": 5000, "old2.txt": "old"})
+        self.assertEqual(self.run_once(app, "Q")[-1], "Finished. 3 files verified.")
+        shutil.rmtree(copies / "000")  # as the README says, to make its files count as new
+        self.assertTrue((copies / "000.sha256").exists())
+
+        self.card("P", "2222bbbb", {"DCIM/new1.jpg": 7000, "new2.txt": "new", "new3.txt": "newer"})
+        run_text = self.run_once(app, "P")
+        self.assertFalse([t for t in run_text if t.startswith("Cannot write")], run_text)
+        self.assertEqual(run_text[-1], "Finished. 4 files verified.")
+        listing = (copies / "000.sha256").read_text(encoding="utf-8")
+        self.assertNotIn("old1.jpg", listing)
+        self.assertNotIn("old2.txt", listing)
+        check = subprocess.run(["sha256sum", "--strict", "-c", "000.sha256"], cwd=copies, capture_output=True,
+                               text=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        self.assertEqual(check.stdout.count(": OK\n"), 4, check.stdout)
+        self.assertEqual(sorted(os.listdir(copies)), ["000", "000.sha256"])
+        self.assertEqual(app.quit(), 0)
+
+    def test_copies_under_other_names_are_not_copied_again(self):
+        copies = self.copies_folder()
+        (copies / "notes.txt").write_text("the user's own")
+        app = self.start_records(copies, folder_name=0xFFFFFFFF, Only_new_files=1)
+        entries = {"a.": "dot", "com1": "device", "IMG.JPG": "upper", "img.jpg": "lower",
+                   "notes.txt": "the card's", "DCIM/x.jpg": "x"}
+        self.card("Q", "3333cccc", entries)
+        self.assertEqual(self.run_once(app, "Q")[-1], "Finished.")
+        first = tree_listing(copies)
+        self.assertIn("notes (2).txt", first)
+        self.assertIn("a_", first)
+
+        run_text = self.run_once(app, "Q", 2)
+        # The card's files and its .windows-serial.
+        self.assertIn(f"Nothing new on Q:: {len(entries) + 1} files were copied before.", run_text)
+        self.assertEqual(tree_listing(copies), first, "the second arrival adds no file")
+        self.assertEqual(app.quit(), 0)
+
+    def test_a_killed_verified_run_leaves_the_lines_of_what_it_filed(self):
+        filed = {f"A/f{i:02d}.jpg": 3000 + i for i in range(12)}
+        backing = make_tree(self.prefix.work_dir / "gatebacking", {**filed, "Z/held[gate].bin": 300_000})
+        # Wine lists a folder's names in order, so A is copied and ended before Z is entered.
+        gated = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "gatevol")
+        copies = self.copies_folder()
+        app = self.start_records(copies, Verify=1)
+        self.define("K", gated.folder)
+        self.arrive(app, "K")
+        wait_until(gated.gate_reached, timeout=60, interval=0.05, what="the held file at the gate")
+        pid = fs.wine_process_of("harvex.exe", self.prefix.path)
+        self.assertIsNotNone(pid)
+        os.kill(pid, signal.SIGKILL)
+        app.wait_exit(timeout=30)
+
+        listing = (copies / "000.sha256").read_text(encoding="utf-8")
+        entries = [line for line in listing.splitlines() if line and not line.startswith("#")]
+        self.assertEqual(sorted(line.split("  ", 1)[1] for line in entries),
+                         sorted(f"000/{rel}" for rel in filed), listing)
+        self.assertNotIn("# Ended", listing)
+        check = subprocess.run(["sha256sum", "--strict", "-c", "000.sha256"], cwd=copies, capture_output=True,
+                               text=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        self.assertEqual(check.stdout.count(": OK\n"), len(filed))
 
 
 if __name__ == "__main__":
