@@ -100,7 +100,7 @@ class TrayStart(HarvexTestCase):
         self.assertEqual(app.quit(), 0)
 
     def test_a_start_in_the_tray_where_one_runs_ends_at_once_and_a_plain_start_does_not(self):
-        first = self.start_harvex(args=["/tray"])
+        first = self.start_harvex()  # started by the user, then Windows starts it at sign-in
         second = subprocess.run(["wine", THIS_EXE, "/tray"], stdin=subprocess.DEVNULL, capture_output=True,
                                 env=self.prefix.env(), cwd=self.prefix.drive_c, timeout=30)
         self.assertEqual(second.returncode, 0)
@@ -110,7 +110,6 @@ class TrayStart(HarvexTestCase):
         self.assertNotEqual(plain.pid, first.pid)
         self.assertEqual(plain.quit(), 0)
         self.assertEqual(first.quit(), 0)
-
 
 if __name__ == "__main__":
     unittest.main()
