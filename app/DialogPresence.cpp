@@ -19,3 +19,10 @@ void StartHold::Release() {
     m_hidden = false;
     m_minimised = false;
 }
+
+void StartHold::Minimise() {
+    if (!m_hidden)
+        return;
+    m_hidden = false;
+    m_minimised = true;
+}

@@ -25,6 +25,9 @@ public:
     bool RefusesOpen() const { return m_minimised; }
     // The user asked for the dialog (the tray, or a restore from the task bar): the hold ends.
     void Release();
+    // The dialog goes to the task bar minimised because its tray icon is gone: a hold that hid it
+    // now keeps it minimised instead, until the user asks for it.
+    void Minimise();
 
 private:
     bool m_hidden = false;

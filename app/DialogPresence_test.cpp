@@ -14,8 +14,14 @@ TEST(DialogPresence, NeverHiddenWithoutAnIconAndTheStartHoldLastsUntilTheUserAsk
     EXPECT_EQ(inTray.Begin(true), PutAway::Hide);
     EXPECT_TRUE(inTray.RefusesShow());
     EXPECT_FALSE(inTray.RefusesOpen());
+    inTray.Minimise();
+    EXPECT_FALSE(inTray.RefusesShow()) << "the icon is gone: the task bar shows it";
+    EXPECT_TRUE(inTray.RefusesOpen()) << "but minimised until the user asks";
     inTray.Release();
     EXPECT_FALSE(inTray.RefusesShow());
+    EXPECT_FALSE(inTray.RefusesOpen());
+    inTray.Minimise();
+    EXPECT_FALSE(inTray.RefusesOpen()) << "a released hold does not come back";
 
     StartHold noTray;
     EXPECT_EQ(noTray.Begin(false), PutAway::Minimise);

@@ -30,6 +30,9 @@ constexpr DWORD kQuitWaitMs = 120000;
 // How long the end of the session waits for copies to stop: Windows ends a program that holds
 // the session's end for about five seconds.
 constexpr DWORD kSessionEndWaitMs = 4000;
+// How long quitting waits at most for "Verify a copy..." to stop: it writes nothing, so there is
+// nothing to lose when a check stuck in a look-up on a dead share is given up.
+constexpr DWORD kCheckWaitMs = 2000;
 
 constexpr int kCopyToReadChars = 10240;
 
@@ -110,7 +113,7 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == m_taskbarCreatedMessage && m_taskbarCreatedMessage != 0) {
         m_trayIcon.Readd();
         if (MustShowMinimised(m_trayIcon.IsShown(), IsWindowVisible(m_hwnd) != FALSE))
-            ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
+            ShowMinimised();
         return Result(0);
     }
     LRESULT gridResult = 0;
@@ -261,6 +264,11 @@ void CMainDlg::ShowDialog() {
     ShowWindow(m_hwnd, SW_SHOWNORMAL);
 }
 
+void CMainDlg::ShowMinimised() {
+    m_startHold.Minimise();
+    ShowWindow(m_hwnd, SW_SHOWMINNOACTIVE);
+}
+
 void CMainDlg::SetUpDriveList() {
     HWND list = GetDlgItem(m_hwnd, IDC_DRIVE_LIST);
     SetWindowSubclass(list, DriveListProc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -301,7 +309,7 @@ void CMainDlg::OnDestroy() {
 }
 
 void CMainDlg::StopJobsForQuit() {
-    m_listCheck.Stop();
+    m_listCheck->Stop();
     // On Windows a copy ends within one chunk of its file. Wine's file copy ignores the stop
     // request, so there the file in progress is finished rather than left half written; only a
     // copy that hangs for good is given up on.
@@ -310,13 +318,19 @@ void CMainDlg::StopJobsForQuit() {
     m_closing = true;
     // No report reaches the dialog any more, and a worker that waits to show its completion is let go.
     m_host->Reports().Close();
-    if (!m_jobs.JoinEndedAndAbandonTheRest())
+    bool allJoined = m_jobs.JoinEndedAndAbandonTheRest();
+    if (!m_listCheck->JoinIfEnded()) {
+        // Its worker still uses it: the check is given up as a copy worker is.
+        (void)m_listCheck.release();
+        allJoined = false;
+    }
+    if (!allJoined)
         (void)m_host.release();
 }
 
 void CMainDlg::OnEndSession() {
     m_jobs.EndSession();
-    m_listCheck.Stop();
+    m_listCheck->Stop();
     WaitForCopies(kSessionEndWaitMs);
     ShowQueuedReports();
     m_sessionEnded = true;
@@ -330,8 +344,12 @@ void CMainDlg::WaitForCopies(DWORD limitMs) {
     // owned by this dialog and talks to it.
     DWORD start = GetTickCount();
     bool quitSeen = false;
-    while ((m_jobs.CopiesStillRunning() || !m_listCheck.WorkerHasEnded()) &&
-           GetTickCount() - start < limitMs) {
+    auto stillRunning = [&] {
+        const DWORD waited = GetTickCount() - start;
+        return waited < limitMs &&
+               (m_jobs.CopiesStillRunning() || (!m_listCheck->WorkerHasEnded() && waited < kCheckWaitMs));
+    };
+    while (stillRunning()) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -392,7 +410,7 @@ void CMainDlg::ShowQueuedReports() {
     reports.MarkShown();
     for (int32_t driveIndex : view.endedRuns) {
         if (driveIndex == kListCheckIndex)
-            m_listCheck.OnWorkerEnded();
+            m_listCheck->OnWorkerEnded();
     }
     m_reportPacing.Shown(start, GetTickCount() - start);
 }
@@ -422,7 +440,7 @@ void CMainDlg::OnClear() {
 
 void CMainDlg::OnStop() {
     m_jobs.StopAll();
-    m_listCheck.Stop();
+    m_listCheck->Stop();
 }
 
 void CMainDlg::OnOptions() {
@@ -438,7 +456,7 @@ void CMainDlg::OnOptions() {
 
 // Asks for a checksum list and checks it on the list check's worker; the dialog shows how it goes.
 void CMainDlg::OnVerifyCopy() {
-    if (!m_listCheck.WorkerHasEnded()) {
+    if (!m_listCheck->WorkerHasEnded()) {
         MessageBoxW(m_hwnd, kVerifyBusyText, kMessageCaption, MB_OK | MB_ICONINFORMATION);
         return;
     }
@@ -446,8 +464,8 @@ void CMainDlg::OnVerifyCopy() {
     if (!platform::PickFileToOpen(m_hwnd, L"Verify a copy",
                                   L"Checksum lists (*.sha256)\0*.sha256\0All files (*.*)\0*.*\0", list))
         return;
-    ShowWindow(m_hwnd, SW_SHOWNORMAL);
-    if (!m_listCheck.Start(list))
+    ShowDialog();
+    if (!m_listCheck->Start(list))
         MessageBoxW(m_hwnd, kVerifyNotStartedText, kMessageCaption, MB_OK | MB_ICONWARNING);
 }
 

@@ -47,7 +47,9 @@ private:
     void OnDestroy();
     void HideToTray();
     void OnTrayNotify(LPARAM mouseMessage);
+    // Every show of the dialog goes here, so that a start in the tray never swallows one.
     void ShowDialog();
+    void ShowMinimised();
     void StartInTray();
     bool HoldStartState(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
     void OnReportsQueued();
@@ -60,7 +62,8 @@ private:
     void OnVerifyCopy();
     void StopJobsForQuit();
     void OnEndSession();
-    // Dispatches messages while the copies still run, for at most limitMs.
+    // Dispatches messages while the copies still run, for at most limitMs, and while the list check
+    // still runs, for at most kCheckWaitMs of that.
     void WaitForCopies(DWORD limitMs);
     // What a run needs, read from the controls at an arrival.
     RunOptions RunOptionsNow();
@@ -93,7 +96,8 @@ private:
     // worker behind, so that the worker never reports to a freed object.
     std::unique_ptr<ReportingHost> m_host;
     DriveJobTable m_jobs;
-    CListCheck m_listCheck{m_host.get()}; // "Verify a copy..."
+    // "Verify a copy...". Given up (never freed) with the host when quitting leaves its worker behind.
+    std::unique_ptr<CListCheck> m_listCheck = std::make_unique<CListCheck>(m_host.get());
     DriveListView m_driveList;
     DriveMonitor m_driveMonitor;
     bool m_closing = false;      // OnDestroy has begun: no job starts and no report is shown

@@ -20,8 +20,8 @@ TEST(ReportQueue, WakesOnlyWhenTheQueueWasEmpty) {
 
 TEST(ReportQueue, CollapsesConsecutiveProgressOfOneDriveOnly) {
     ReportQueue queue(nullptr);
-    ProgressReport e{4, RunState::Running, L"1.00 GiB", 0.1f, 100, 0};
-    ProgressReport f{5, RunState::Running, L"2.00 GiB", 0.2f, 100, 0};
+    ProgressReport e{4, RunState::Running, L"1.00 GiB", 0.1f, 100, 0, {}};
+    ProgressReport f{5, RunState::Running, L"2.00 GiB", 0.2f, 100, 0, {}};
     queue.PushProgress(e);
     e.fraction = 0.2f;
     queue.PushProgress(e);
@@ -37,9 +37,9 @@ TEST(ReportQueue, CollapsesConsecutiveProgressOfOneDriveOnly) {
 
 TEST(ReportQueue, ProgressDoesNotJumpOverALogLine) {
     ReportQueue queue(nullptr);
-    queue.PushProgress({4, RunState::Running, L"", 0.1f, 1, 0});
+    queue.PushProgress({4, RunState::Running, L"", 0.1f, 1, 0, {}});
     queue.PushLogLine(4, LogLevel::Files, L"E:\\a.jpg");
-    queue.PushProgress({4, RunState::Running, L"", 0.2f, 2, 0});
+    queue.PushProgress({4, RunState::Running, L"", 0.2f, 2, 0, {}});
     EXPECT_EQ(queue.TakeAll().size(), 3u);
 }
 
@@ -75,8 +75,8 @@ TEST(ReportQueue, AStopReportLeavesTheBarToTheReportBeforeIt) {
     std::vector<QueuedReport> batch(3);
     for (auto& r : batch)
         r.kind = QueuedReport::Kind::Progress;
-    batch[0].progress = {1, RunState::Running, L"x", 0.5f, 10, 0};
-    batch[1].progress = {1, RunState::Stopped, L"", 0.0f, 0, 0};
+    batch[0].progress = {1, RunState::Running, L"x", 0.5f, 10, 0, {}};
+    batch[1].progress = {1, RunState::Stopped, L"", 0.0f, 0, 0, {}};
     batch[2].kind = QueuedReport::Kind::RunEnded;
     batch[2].driveIndex = 1;
     ReportBatchView view = ViewReportBatch(batch, 0);
@@ -95,7 +95,7 @@ TEST(ReportQueue, ThreadedWorkersLoseNothingAndKeepTheirOrder) {
         workers.emplace_back([&queue, drive] {
             for (int i = 0; i < kLines; ++i) {
                 queue.PushLogLine(drive, LogLevel::Files, std::to_wstring(i));
-                queue.PushProgress({drive, RunState::Running, L"", static_cast<float>(i) / kLines, 0, 0});
+                queue.PushProgress({drive, RunState::Running, L"", static_cast<float>(i) / kLines, 0, 0, {}});
             }
         });
     }

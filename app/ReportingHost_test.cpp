@@ -31,7 +31,7 @@ TEST(ReportingHost, ThreadedCompletionWaitsUntilTheFinalReportIsShown) {
                  });
     std::thread worker([&] {
         host.ShowLogLine(4, LogLevel::Basic, L"Finished with 2 errors.");
-        host.ShowProgress({4, RunState::Finished, L"", 1.0f, 0, 2});
+        host.ShowProgress({4, RunState::Finished, L"", 1.0f, 0, 2, {}});
         host.RunCompletionActions({4, CompletionOptions{}, 2});
     });
     ASSERT_TRUE(WaitFor(woken));
@@ -57,7 +57,7 @@ TEST(ReportingHost, ThreadedCompletionIsSkippedOnceTheReportsAreClosed) {
     std::atomic<bool> acted{false};
     host.Connect([] {}, [&](const CompletionRequest&) { acted = true; });
     std::thread worker([&] {
-        host.ShowProgress({4, RunState::Finished, L"", 1.0f, 0, 0});
+        host.ShowProgress({4, RunState::Finished, L"", 1.0f, 0, 0, {}});
         host.RunCompletionActions({4, CompletionOptions{}, 0});
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -163,8 +163,10 @@ bool CDriveJob::PrepareDestination(const RunOptions& options) {
     m_destination = MakeDestinationFolder(options.copyTo, options.folderNaming, m_driveIndex, naming);
     if (m_destination.empty()) {
         // An empty destination would put the copy at the root of the current drive.
-        Log(LogLevel::Basic,
-            L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.");
+        const std::wstring why =
+            L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.";
+        Log(LogLevel::Basic, why);
+        m_host->ShowProgress(NoCopyReport(m_driveIndex, why));
         return false;
     }
     m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);

@@ -4,6 +4,7 @@
 
 #include "copy/CopyTesting_test.h"
 #include "copy/DestinationNaming.h"
+#include "copy/Progress.h"
 #include "platform/Drives.h"
 
 #include <gtest/gtest.h>
@@ -146,7 +147,9 @@ TEST_F(DriveJobThreaded, NoDestinationStartsNoRun) {
                   L"drive attached",
                   L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.",
               }));
-    EXPECT_TRUE(m_host.Reports().empty());
+    ASSERT_EQ(m_host.Reports().size(), 1u);
+    EXPECT_EQ(MakeProgressView(m_host.Reports().front()).text, m_host.Texts().back())
+        << "the progress line says why";
     // The next arrival with a destination copies.
     job.Attach(Run());
     ASSERT_TRUE(m_host.WaitForRunEnd());

@@ -17,6 +17,7 @@ struct ProgressReport {
     float fraction = 0.0f;   // bytes done of the total while running; NaN or infinite with no total
     uint32_t elapsed = 0;    // milliseconds since the run began; 0 in the final reports
     uint32_t errorCount = 0; // files and folders that failed in this run (final reports only)
+    std::wstring note;       // a run that makes no copy: why, shown as the progress line
 };
 
 // What a finished run asks of the completion actions.

@@ -84,6 +84,10 @@ float ProgressFraction(uint64_t doneBytes, uint64_t totalBytes) {
 // - no usable estimate (nothing copied yet, or 2^31 ms or more left) reads "time left unknown".
 ProgressView MakeProgressView(const ProgressReport& report) {
     ProgressView view;
+    if (!report.note.empty()) {
+        view.text = report.note;
+        return view;
+    }
     if (report.state == RunState::Finished) {
         view.completed = true;
         view.setsBar = true;
@@ -114,6 +118,14 @@ ProgressView MakeProgressView(const ProgressReport& report) {
     view.text =
         platform::Format(L"%d%% of %ls, %ls left", wholePercent, report.sizeText.c_str(), timeText.c_str());
     return view;
+}
+
+ProgressReport NoCopyReport(int32_t driveIndex, const std::wstring& why) {
+    ProgressReport report;
+    report.driveIndex = driveIndex;
+    report.state = RunState::Stopped;
+    report.note = why;
+    return report;
 }
 
 CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveType) {

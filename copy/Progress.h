@@ -31,6 +31,9 @@ struct ProgressView {
 
 ProgressView MakeProgressView(const ProgressReport& report);
 
+// The final report of a run that makes no copy: the progress line says why.
+ProgressReport NoCopyReport(int32_t driveIndex, const std::wstring& why);
+
 // What a finished run does, from the "When finished:" settings and the drive's type at that moment.
 struct CompletionPlan {
     bool eject = false;       // IOCTL_STORAGE_EJECT_MEDIA on the device path

@@ -11,7 +11,8 @@ Volumes:
     "[nolist]" in a folder name listing fails with EACCES;
     "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run);
     "[hang]" in a folder name   each look-up of it waits 8 s (a dead network share).
-    "[gate]" in a file name     reads wait until the test opens the gate (gate_reached, open_gate).
+    "[gate]" in a path          each look-up and read of it waits while the gate is held
+                                (FaultFs.hold / open_gate), so a test makes its next event first.
 - Destinations: a small tmpfs (mount -t tmpfs -o size=...), a read-only bind mount, chattr +i.
 
 Everything mounted or started goes on a Cleanup stack that is emptied after each test, even when
@@ -52,7 +53,15 @@ TEMPORARY_SUFFIX = ".harvex-partial"
 def serve_faultfs(backing, mountpoint):
     import fusepy  # Debian's python3-fusepy
 
-    reached, opened = gate_files(mountpoint)
+    gate = gate_path(mountpoint)
+
+    def wait_at_gate(path):
+        if "[gate]" not in path:
+            return
+        with open(f"{gate}.reached", "a", encoding="utf-8") as reached:
+            reached.write(path + "\n")
+        while os.path.exists(gate):
+            time.sleep(0.02)
 
     class FaultFs(fusepy.Operations):
         def __init__(self, root):
@@ -64,6 +73,7 @@ def serve_faultfs(backing, mountpoint):
         def getattr(self, path, fh=None):
             if "[hang]" in path:
                 time.sleep(8)
+            wait_at_gate(path)
             st = os.lstat(self._path(path))
             return {key: getattr(st, key) for key in (
                 "st_atime", "st_ctime", "st_gid", "st_mode", "st_mtime", "st_nlink", "st_size", "st_uid")}
@@ -71,15 +81,11 @@ def serve_faultfs(backing, mountpoint):
         def opendir(self, path):
             if "[nolist]" in os.path.basename(path):
                 raise fusepy.FuseOSError(errno.EACCES)
-            if "[noent]" in os.path.basename(path):
-                raise fusepy.FuseOSError(errno.ENOENT)
             return 0
 
         def readdir(self, path, fh):
             if "[nolist]" in os.path.basename(path):
                 raise fusepy.FuseOSError(errno.EACCES)
-            if "[noent]" in os.path.basename(path):
-                raise fusepy.FuseOSError(errno.ENOENT)
             return [".", ".."] + os.listdir(self._path(path))
 
         def open(self, path, flags):
@@ -95,11 +101,7 @@ def serve_faultfs(backing, mountpoint):
                 raise fusepy.FuseOSError(errno.EIO)
             if "[slow]" in name:
                 time.sleep(0.2)
-            if "[gate]" in name:
-                reached.touch()
-                deadline = time.monotonic() + 300
-                while not opened.exists() and time.monotonic() < deadline:
-                    time.sleep(0.05)
+            wait_at_gate(path)
             return os.pread(fh, size, offset)
 
         def release(self, path, fh):
@@ -115,11 +117,9 @@ def serve_faultfs(backing, mountpoint):
     fusepy.FUSE(FaultFs(backing), mountpoint, foreground=True, ro=True, nothreads=False)
 
 
-def gate_files(mountpoint):
-    """The marker the FUSE view leaves when a read waits at the gate, and the one that opens it."""
-    mountpoint = Path(mountpoint)
-    return (mountpoint.parent / f"{mountpoint.name}.gate-reached",
-            mountpoint.parent / f"{mountpoint.name}.gate-open")
+def gate_path(mountpoint):
+    """While this file exists, the "[gate]" entries of the FaultFs at mountpoint wait."""
+    return str(mountpoint).rstrip("/") + ".gate"
 
 
 # --- commands ------------------------------------------------------------------------------
@@ -300,11 +300,19 @@ class FaultFs:
                 raise RuntimeError(f"faultfs did not mount {self.folder}: {self.log_path.read_text()[-1500:]}")
             time.sleep(0.05)
 
-    def gate_reached(self):
-        return gate_files(self.folder)[0].exists()
+    def hold(self):
+        """From now on the "[gate]" entries wait until open_gate."""
+        Path(gate_path(self.folder)).touch()
 
     def open_gate(self):
-        gate_files(self.folder)[1].touch()
+        Path(gate_path(self.folder)).unlink(missing_ok=True)
+
+    def reached_gate(self):
+        """The "[gate]" paths (from the mount's root) looked up or read so far, each once, in order."""
+        with contextlib.suppress(FileNotFoundError):
+            lines = Path(f"{gate_path(self.folder)}.reached").read_text(encoding="utf-8").splitlines()
+            return list(dict.fromkeys(lines))
+        return []
 
     def stop(self):
         self.open_gate()

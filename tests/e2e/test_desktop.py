@@ -5,7 +5,7 @@ import time
 import unittest
 
 import ids
-from harness import HarvexTestCase, Volume, compare_trees, wait_until
+from harness import MAIN_TITLE, HarvexTestCase, Volume, compare_trees, wait_until
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
@@ -99,6 +99,17 @@ class TrayStart(HarvexTestCase):
         self.assertTrue(app.window()["visible"])
         self.assertEqual(app.quit(), 0)
 
+    def test_a_start_in_the_tray_where_one_runs_ends_at_once_and_a_plain_start_does_not(self):
+        first = self.start_harvex()  # started by the user, then Windows starts it at sign-in
+        second = subprocess.run(["wine", THIS_EXE, "/tray"], stdin=subprocess.DEVNULL, capture_output=True,
+                                env=self.prefix.env(), cwd=self.prefix.drive_c, timeout=30)
+        self.assertEqual(second.returncode, 0)
+        dialogs = [w for w in self.prefix.probe1("windows", "class=#32770")["windows"] if w["title"] == MAIN_TITLE]
+        self.assertEqual(len(dialogs), 1, "no second instance, so no second icon")
+        plain = self.start_harvex()
+        self.assertNotEqual(plain.pid, first.pid)
+        self.assertEqual(plain.quit(), 0)
+        self.assertEqual(first.quit(), 0)
 
 if __name__ == "__main__":
     unittest.main()

@@ -32,21 +32,21 @@ class Lifecycle(FaultCase):
 
     def test_an_arrival_while_quit_waits_starts_no_copy(self):
         backing, slow = self.slow_card("quitwait", 3)
-        # Last in the listing and about 3 s to read: in progress when Quit comes.
-        make_tree(backing, {"zz big[slow].bin": 2 * 1024 * 1024})
+        # Last in the listing and held until the arrivals have come: in progress when Quit comes.
+        make_tree(backing, {"zz big[gate].bin": 2 * 1024 * 1024})
         other = Volume(self.prefix, "R", 2, label="OTHER", entries={"a.jpg": 1000})
         copies = self.copies_folder()
         app = self.start_with(copies, log_level=0)
         self.define("Q", slow.folder)
         other.insert()
+        slow.hold()
         self.arrive(app, "Q")
-        wait_until(lambda: (copies / "000" / "zz big[slow].bin").exists(), timeout=60, interval=0.05,
-                   what="the big slow file under way")
+        wait_until(slow.reached_gate, timeout=60, interval=0.05, what="the copy held at its last file")
         started = time.monotonic()
         # Quit hides the dialog first, then waits for the file in progress; the arrivals come then.
-        # A copy that stops mid-file may let the process end before the arrivals reach it.
         app.probe(["command", QUIT], ["wait-state", "visible", 0, 10000], ["devchange", "arrival", "R"],
-                  ["devchange", "arrival", "Q"], check=False)
+                  ["devchange", "arrival", "Q"])
+        slow.open_gate()
         code = app.wait_exit(timeout=60)
         took = time.monotonic() - started
         print(f"\n[quit wait] ended {took:.1f} s after Quit")
@@ -55,20 +55,33 @@ class Lifecycle(FaultCase):
         self.assertEqual(sorted(p.name for p in copies.iterdir()), ["000"], "no copy started after Quit")
 
     def test_stop_cancels_a_run_that_waits_for_its_drive(self):
-        backing, slow = self.slow_card("restop", 60)
+        backing, slow = self.slow_card("restop", 3)
+        make_tree(backing, {"clip003[gate].bin": 20_000, "clip004.bin": 20_000})
         copies = self.copies_folder()
         app = self.start_with(copies, log_level=0)
         self.define("Q", slow.folder)
+        slow.hold()
         self.arrive(app, "Q")
-        wait_until(lambda: len(list((copies / "000").glob("*.bin"))) >= 2, timeout=60, interval=0.05,
-                   what="the slow copy under way")
-        # The card comes again while its copy runs: a new run waits for the old one; Stop ends both.
+        wait_until(slow.reached_gate, timeout=60, interval=0.05, what="the copy held at its gated file")
+        # The card comes again while its copy is held: a new run waits for the old one; Stop ends
+        # both. Both messages are sent, so both are handled before the gate opens.
         app.probe(["devchange", "arrival", "Q"], ["click", STOP])
+        slow.open_gate()
         app.probe1("wait-text", LOG, "contains", "[Q]: Stopped.", 30000)
-        time.sleep(2.0)
+        time.sleep(2.0)  # room for a waiting run that was wrongly kept to start
         own = self.own_lines(app, "Q")
         self.assertEqual(own, ["drive attached", "Copying...", "drive attached", "Stopped."])
         self.assertFalse((copies / "001").exists())
+        self.assertEqual(app.quit(), 0)
+
+    def test_an_arrival_that_makes_no_copy_says_why_on_the_progress_line(self):
+        card = Volume(self.prefix, "Q", 2, label="CARD", entries={"a.jpg": 1000})
+        app = self.start_with(self.copies_folder(), log_level=0)
+        card.insert()
+        app.probe(["settext", COPY_TO, ""], ["devchange", "arrival", "Q"])
+        why = 'No copy is made: the "Copy to" folder is empty, missing or cannot be written.'
+        app.probe1("wait-text", PROGRESS_TEXT, "equals", why, 20000)
+        self.assertEqual(self.own_lines(app, "Q"), ["drive attached", why])
         self.assertEqual(app.quit(), 0)
 
     def test_a_copy_to_that_hangs_leaves_the_dialog_and_other_drives_alone(self):
