@@ -9,6 +9,7 @@
 
 struct RunOptions {
     std::wstring copyTo;           // the "Copy to" text as it stood, saved or not
+    std::wstring alsoCopyTo;       // "Also copy to": a second destination, empty for one copy
     FolderNaming folderNaming{-1}; // the "Folder names:" selection; outside 0..3 the text itself is used
     CompletionOptions completion;  // "When finished:"
     CopyingOptions copying;        // "Copying"
