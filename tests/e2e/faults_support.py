@@ -13,6 +13,9 @@ Volumes:
     "[hang]" in a folder name   each look-up of it waits 8 s (a dead network share).
     "[gate]" in a path          each look-up and read of it waits while the gate is held
                                 (FaultFs.hold / open_gate), so a test makes its next event first.
+    "[held]" in a file name     reads past its first 64 KiB wait while the gate is held: the copy
+                                has written data and waits on its next read (the file must be
+                                larger than one read request of the kernel, 128 KiB: use 1 MiB).
 - Destinations: a small tmpfs (mount -t tmpfs -o size=...), a read-only bind mount, chattr +i.
 
 Everything mounted or started goes on a Cleanup stack that is emptied after each test, even when
@@ -46,6 +49,8 @@ FAILURE_PREFIXES = (
 IGNORED_NAMES = (".windows-label", ".windows-serial")
 # What a file carries while it is written; such a file is never taken for a copy.
 TEMPORARY_SUFFIX = ".harvex-partial"
+# A "[held]" file is read up to here before the gate holds it: one chunk of Wine's file copy.
+HELD_AFTER = 64 * 1024
 
 
 # --- the FUSE program ----------------------------------------------------------------------
@@ -55,8 +60,9 @@ def serve_faultfs(backing, mountpoint):
 
     gate = gate_path(mountpoint)
 
-    def wait_at_gate(path):
-        if "[gate]" not in path:
+    def wait_at_gate(path, offset=None):
+        held = "[held]" in os.path.basename(path) and offset is not None and offset >= HELD_AFTER
+        if "[gate]" not in path and not held:
             return
         with open(f"{gate}.reached", "a", encoding="utf-8") as reached:
             reached.write(path + "\n")
@@ -101,7 +107,7 @@ def serve_faultfs(backing, mountpoint):
                 raise fusepy.FuseOSError(errno.EIO)
             if "[slow]" in name:
                 time.sleep(0.2)
-            wait_at_gate(path)
+            wait_at_gate(path, offset)
             return os.pread(fh, size, offset)
 
         def release(self, path, fh):
@@ -308,7 +314,8 @@ class FaultFs:
         Path(gate_path(self.folder)).unlink(missing_ok=True)
 
     def reached_gate(self):
-        """The "[gate]" paths (from the mount's root) looked up or read so far, each once, in order."""
+        """The "[gate]" paths (from the mount's root) looked up or read so far, and the "[held]" ones
+        read past their first chunk, each once, in order."""
         with contextlib.suppress(FileNotFoundError):
             lines = Path(f"{gate_path(self.folder)}.reached").read_text(encoding="utf-8").splitlines()
             return list(dict.fromkeys(lines))

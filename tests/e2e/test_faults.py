@@ -469,22 +469,25 @@ class FaultsManyAndChurn(FaultCase):
     def quit_during_copies(self, big, most_seconds):
         """Quit while two drives copy, the slow one in the middle of a file of big bytes."""
         backing, slow = self.slow_volume("quitslow", 20)
-        # Last in the listing: in progress when Quit comes.
-        make_tree(backing, {"zz big[slow].bin": big})
+        # Last in the listing, and held past its first chunk until Quit has been chosen.
+        make_tree(backing, {"zz big[slow][held].bin": big})
         fast = Volume(self.prefix, "I", REMOVABLE, label="FAST", entries=card_entries(30, 200_000))
         copies = self.copies_folder()
         app = self.start_with(copies, folder_name=3, log_level=2)
         app.probe1("combo-select", ids.IDC_LOG_LEVEL_COMBO, 1)  # a change that must be stored at quit
         self.define("H", slow.folder)
         fast.insert()
+        slow.hold()
         self.arrive(app, "HI")
         # Under way under its temporary name; the final name comes with the last byte.
-        partial = copies / "QUITSLOW" / ("zz big[slow].bin" + fs.TEMPORARY_SUFFIX)
-        wait_until(partial.exists, timeout=60, interval=0.05, what="the big slow file to be under way")
-        time.sleep(0.5)
+        partial = copies / "QUITSLOW" / ("zz big[slow][held].bin" + fs.TEMPORARY_SUFFIX)
+        wait_until(lambda: slow.reached_gate() and partial.exists() and partial.stat().st_size > 0, timeout=60,
+                   interval=0.05, what="the big slow file held in part")
         started = time.monotonic()
         in_progress = partial.stat().st_size
+        # The click returns once Quit is handled: the file goes on only after that.
         app.probe1("click", ids.IDC_QUIT)
+        slow.open_gate()
         code = app.wait_exit(timeout=most_seconds + 30)
         took = time.monotonic() - started
         print(f"\n[quit] ended {took:.1f} s after Quit (big file at {in_progress} of {big} bytes then), "

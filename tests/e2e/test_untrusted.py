@@ -6,7 +6,6 @@ docs/reliability.md lists each case.
 
 import os
 import signal
-import time
 
 import ids
 import faults_support as fs
@@ -14,6 +13,7 @@ from harness import Volume, make_tree, tree_listing, wait_until
 from test_faults import KEY, FaultCase
 
 REMOVABLE = 2
+MB = 1024 * 1024
 
 
 def names(folder):
@@ -83,21 +83,25 @@ class UntrustedVolumes(FaultCase):
         self.assertIn("M:\\notes.txt is copied as notes (3).txt: its name is taken in the destination.", run_text)
 
     def test_a_kill_mid_file_leaves_no_file_under_its_name(self):
-        backing = make_tree(self.prefix.work_dir / "killbacking", {"clip[slow].bin": 700_000, "z.txt": "z"})
-        slow = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "killvol")
+        backing = make_tree(self.prefix.work_dir / "killbacking", {"clip[held].bin": MB, "z.txt": "z"})
+        held = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "killvol")
         copies = self.copies_folder()
         app = self.start_with(copies)
-        self.define("K", slow.folder)
+        self.define("K", held.folder)
+        held.hold()
         self.arrive(app, "K")
-        partial = copies / "000" / ("clip[slow].bin" + fs.TEMPORARY_SUFFIX)
-        wait_until(lambda: partial.exists() and partial.stat().st_size > 0, timeout=60, interval=0.02,
-                   what="the slow file under way")
+        partial = copies / "000" / ("clip[held].bin" + fs.TEMPORARY_SUFFIX)
+        # Held past its first chunk: written in part, and no further until the gate opens.
+        wait_until(lambda: held.reached_gate() and partial.exists() and partial.stat().st_size > 0, timeout=60,
+                   interval=0.02, what="the held file written in part")
         pid = fs.wine_process_of("harvex.exe", self.prefix.path)
         self.assertIsNotNone(pid)
         os.kill(pid, signal.SIGKILL)
+        # A process in a FUSE request ends, even for SIGKILL, only once the request is answered.
+        held.open_gate()
         app.wait_exit(timeout=30)
         self.assertEqual(names(copies / "000"), {partial.name})
-        self.assertLess(partial.stat().st_size, 700_000)
+        self.assertLess(partial.stat().st_size, MB)
 
         again = self.start_with(copies)
         self.arrive(again, "K")
@@ -112,18 +116,21 @@ class UntrustedVolumes(FaultCase):
         # is defined; the letter defined again over a new number is another card to the program.
         first = make_tree(self.prefix.work_dir / "card1", {
             ".windows-serial": "1111AAAA", ".windows-label": "CARD",
-            "DCIM/100/IMG_0001[slow].JPG": 600_000, "DCIM/101/IMG_0100.JPG": "later"})
+            "DCIM/100/IMG_0001[held].JPG": MB, "DCIM/101/IMG_0100.JPG": "later"})
         # Read-only: its dropped copy, read-only too, is removed all the same.
-        os.chmod(first / "DCIM/100/IMG_0001[slow].JPG", 0o444)
-        slow = fs.FaultFs(self.cleanup, first, self.prefix.work_dir / "card1view")
+        os.chmod(first / "DCIM/100/IMG_0001[held].JPG", 0o444)
+        held = fs.FaultFs(self.cleanup, first, self.prefix.work_dir / "card1view")
         copies = self.copies_folder()
         app = self.start_with(copies)
-        self.define("W", slow.folder)
+        self.define("W", held.folder)
+        held.hold()
         self.arrive(app, "W")
-        partial = copies / "000" / "DCIM" / "100" / ("IMG_0001[slow].JPG" + fs.TEMPORARY_SUFFIX)
-        wait_until(partial.exists, timeout=60, interval=0.02, what="the slow file under way")
+        partial = copies / "000" / "DCIM" / "100" / ("IMG_0001[held].JPG" + fs.TEMPORARY_SUFFIX)
+        wait_until(lambda: held.reached_gate() and partial.exists(), timeout=60, interval=0.02,
+                   what="the held file under way")
         (first / ".windows-serial").write_text("2222BBBB")
-        self.define("W", slow.folder)
+        self.define("W", held.folder)
+        held.open_gate()
         run_text = self.run_once(app, "W")
         self.assertEqual(run_text[-1], "Stopped: the volume in W: was changed.", run_text)
         copied = [rel for rel, listing in tree_listing(copies / "000").items()

@@ -4,7 +4,6 @@ import os
 import shutil
 import signal
 import subprocess
-import time
 import unittest
 
 import ids
@@ -13,6 +12,7 @@ from harness import HarvexTestCase, Volume, compare_trees, make_tree, tree_listi
 from test_faults import FaultCase
 
 KEY = r"SOFTWARE\Quenby\Harvex2"
+MB = 1024 * 1024
 VERIFY_A_COPY = ids.ID_TRAY_VERIFY_COPY
 FILE_NAME_BOXES = (1148, 1152)  # cmb13 or edt1: the file name box of the system's open dialog
 CARD = {
@@ -103,19 +103,6 @@ class VerifyAndOnlyNew(HarvexTestCase):
         self.assertEqual(checked[-1], "[Verify]: Verify found 2 problems.")
         self.assertEqual(app.quit(), 0)
 
-    def test_stop_ends_a_verified_copy_inside_its_file(self):
-        app = self.start_with(Verify=1)
-        card = self.card("T", "0000beef", {"VIDEO/clip.mov": 600_000_000})
-        card.insert()
-        app.probe(["devchange", "arrival", "T"], ["wait-text", ids.IDC_LOG_EDIT, "contains", "[T]: Copying...", 20000])
-        time.sleep(0.5)
-        app.probe(["click", ids.IDC_STOP], ["wait-text", ids.IDC_LOG_EDIT, "contains", "[T]: Stopped.", 30000])
-        self.assertNotIn("[T]: Finished", app.text(ids.IDC_LOG_EDIT))
-        self.assertFalse((self.dest / "000/VIDEO/clip.mov").exists(), "no unverified or partial copy is left")
-        listing = (self.dest / "000.sha256").read_text(encoding="utf-8")
-        self.assertIn("# Not complete: the run was stopped", listing)
-        self.assertEqual(app.quit(), 0)
-
     def test_a_card_that_comes_back_gives_only_its_new_files(self):
         app = self.start_with(Only_new_files=1)
         card = self.card("R", "c0ffee01", CARD)
@@ -196,6 +183,26 @@ class SideFilesOfARun(FaultCase):
         # The card's files and its .windows-serial.
         self.assertIn(f"Nothing new on Q:: {len(entries) + 1} files were copied before.", run_text)
         self.assertEqual(tree_listing(copies), first, "the second arrival adds no file")
+        self.assertEqual(app.quit(), 0)
+
+    def test_stop_ends_a_verified_copy_inside_its_file(self):
+        # Eight chunks of the verified copy; Stop comes while the first is held.
+        backing = make_tree(self.prefix.work_dir / "stopbacking", {"VIDEO/clip[held].mov": 8 * MB})
+        (backing / ".windows-serial").write_text("0000beef")
+        held = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "stopvol")
+        copies = self.copies_folder()
+        app = self.start_records(copies, Verify=1)
+        self.define("T", held.folder)
+        held.hold()
+        self.arrive(app, "T")
+        wait_until(held.reached_gate, timeout=60, interval=0.05, what="the verified copy held inside its file")
+        app.probe1("click", ids.IDC_STOP)
+        held.open_gate()
+        app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[T]: Stopped.", 30000)
+        self.assertNotIn("[T]: Finished", app.text(ids.IDC_LOG_EDIT))
+        self.assertFalse((copies / "000/VIDEO/clip[held].mov").exists(), "no unverified or partial copy is left")
+        listing = (copies / "000.sha256").read_text(encoding="utf-8")
+        self.assertIn("# Not complete: the run was stopped", listing)
         self.assertEqual(app.quit(), 0)
 
     def test_a_killed_verified_run_leaves_the_lines_of_what_it_filed(self):
