@@ -254,18 +254,20 @@ class FaultsSourceAndDestination(FaultCase):
 
         # Read-only in the middle of a run (chattr +i on ext4, root included): each file and folder
         # that cannot be made is reported; what was written stays whole.
+        # Two files of A are written, the third is held in part until the folders refuse changes.
         backing = self.prefix.work_dir / "slowbacking"
-        make_tree(backing, {**{f"A/f{i:02d}[slow].bin": 100_000 for i in range(8)},
-                            "B/later.txt": "later", "C/x[slow].bin": 10_000})
-        slow = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "slowvol")
+        make_tree(backing, {**{f"A/f{i:02d}.bin": 100_000 for i in range(8)}, "A/f02[held].bin": MB,
+                            "B/later.txt": "later", "C/x.bin": 10_000})
+        held = fs.FaultFs(self.cleanup, backing, self.prefix.work_dir / "slowvol")
         source = fs.source_listing(backing)
-        self.define("V", slow.folder)
+        self.define("V", held.folder)
+        held.hold()
         self.arrive(app, "V")
         run_folder = copies / "000"
-        wait_until(lambda: (run_folder / "A").is_dir() and len(os.listdir(run_folder / "A")) >= 2,
-                   timeout=60, interval=0.02, what="the first slow files")
+        wait_until(held.reached_gate, timeout=60, interval=0.02, what="the held file of A")
         fs.set_immutable(self.cleanup, run_folder / "A")
         fs.set_immutable(self.cleanup, run_folder)
+        held.open_gate()
         lines = self.wait_runs_ended(app, "V", timeout=120)
         fs.set_immutable(self.cleanup, run_folder, on=False)
         fs.set_immutable(self.cleanup, run_folder / "A", on=False)

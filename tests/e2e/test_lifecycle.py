@@ -1,6 +1,7 @@
 """The life of the copies around them: arrivals while quitting, Stop of a run that waits for its
 drive, a "Copy to" that hangs, the end of the session, and a finished run with errors."""
 
+import threading
 import time
 import unittest
 
@@ -16,6 +17,7 @@ STOP = ids.IDC_STOP
 COPY_TO = ids.IDC_COPY_TO_EDIT
 LOG = ids.IDC_LOG_EDIT
 PROGRESS_TEXT = ids.IDC_PROGRESS_TEXT
+MB = 1024 * 1024
 
 
 class Lifecycle(FaultCase):
@@ -113,25 +115,37 @@ class Lifecycle(FaultCase):
 
     def test_the_end_of_the_session_stops_the_copies_and_stores_nothing(self):
         backing, slow = self.slow_card("session", 60)
+        # Held in part until the session's end has reached the copy.
+        make_tree(backing, {"clip002[held].bin": MB})
+        sizes = {path.name: path.stat().st_size for path in backing.iterdir()}
         copies = self.copies_folder()
         app = self.start_with(copies, log_level=0)
         app.probe1("combo-select", ids.IDC_LOG_LEVEL_COMBO, 2)  # a change that only Quit would store
         self.define("Q", slow.folder)
+        slow.hold()
         self.arrive(app, "Q")
-        wait_until(lambda: len(list((copies / "000").glob("*.bin"))) >= 2, timeout=60, interval=0.05,
-                   what="the slow copy under way")
+        wait_until(slow.reached_gate, timeout=60, interval=0.05, what="the copy held inside a file")
         asked = app.probe1("send-message", WM_QUERYENDSESSION, 0, 0)
         self.assertEqual(asked.get("result"), 1, "the session may end")
         started = time.monotonic()
-        app.probe(["set-timeout", 20000], ["send-message", WM_ENDSESSION, 1, 0], check=False)
+        # The message is answered only once the copies have ended: it is sent from a thread of its
+        # own, and the gate opens once the program has told the copy to stop.
+        ending = threading.Thread(target=lambda: app.probe(["set-timeout", 20000], ["send-message", WM_ENDSESSION, 1, 0],
+                                                           check=False))
+        ending.start()
+        try:
+            app.probe1("wait-text", LOG, "contains", "[Q]: The session is ending: the copy is stopped.", 20000)
+        finally:
+            slow.open_gate()
+            ending.join(timeout=40)
         code = app.wait_exit(timeout=30)
         took = time.monotonic() - started
         print(f"\n[session end] ended {took:.1f} s after WM_ENDSESSION")
         self.assertEqual(code, 0)
         self.assertLess(took, 10)
         copied = sorted((copies / "000").glob("*.bin"))
-        self.assertLess(len(copied), 60, "the copy was stopped")
-        self.assertEqual([p.name for p in copied if p.stat().st_size != 20_000], [], "no file is cut short")
+        self.assertLess(len(copied), len(sizes), "the copy was stopped")
+        self.assertEqual([p.name for p in copied if p.stat().st_size != sizes[p.name]], [], "no file is cut short")
         self.assertEqual(self.prefix.reg_value(KEY, "Log level")["dword"], 0, "nothing is stored")
 
     def test_a_run_with_errors_says_so_in_its_message_box(self):
