@@ -228,13 +228,6 @@ def bind_read_only(cleanup, folder):
     sh("mount", "-o", "remount,ro,bind", folder, what="remount read-only")
 
 
-def bind(cleanup, folder, at):
-    """folder seen at at too (mount --bind), until cleanup."""
-    Path(at).mkdir(parents=True, exist_ok=True)
-    sh("mount", "--bind", folder, at, what="bind mount")
-    cleanup.push(f"unmount bind {at}", lambda: unmount(str(at)))
-
-
 def set_immutable(cleanup, path, on=True):
     """chattr +i on ext4: no entry can be added or removed, even by root (EPERM)."""
     sh("chattr", "+i" if on else "-i", path, what="chattr")

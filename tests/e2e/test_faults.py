@@ -470,10 +470,14 @@ class FaultsManyAndChurn(FaultCase):
             self.assertEqual(audit.corrupt + audit.extra, [], folder)
         self.assertEqual(compare_trees(backing, copies / folders[-1]), [])
 
-        time.sleep(1.0)
-        threads, rss = fs.process_resources(pid)
-        print(f"\n[churn] {arrivals} arrivals, {runs} runs; threads {rest_threads} -> {threads}; "
-              f"RSS {rest_rss // 1024} -> {rss // 1024} MiB")
+        # The last run's threads end after its last line: waited for, not slept on.
+        try:
+            wait_until(lambda: fs.process_resources(pid)[0] <= rest_threads, timeout=15, interval=0.2,
+                       what="the threads back at their resting level")
+        finally:
+            threads, rss = fs.process_resources(pid)
+            print(f"\n[churn] {arrivals} arrivals, {runs} runs; threads {rest_threads} -> {threads}; "
+                  f"RSS {rest_rss // 1024} -> {rss // 1024} MiB")
         self.assertEqual(threads, rest_threads)
         self.assertLess(rss - rest_rss, 32 * 1024)
         self.assertEqual(app.quit(), 0)
