@@ -254,7 +254,7 @@ class FaultsSourceAndDestination(FaultCase):
 
         # Read-only in the middle of a run (chattr +i on ext4, root included): each file and folder
         # that cannot be made is reported; what was written stays whole.
-        # Two files of A are written, the third is held in part until the folders refuse changes.
+        # The first files of A are written, the held one in part, before the folders refuse changes.
         backing = self.prefix.work_dir / "slowbacking"
         make_tree(backing, {**{f"A/f{i:02d}.bin": 100_000 for i in range(8)}, "A/f02[held].bin": MB,
                             "B/later.txt": "later", "C/x.bin": 10_000})
