@@ -10,7 +10,6 @@ Volumes:
     "[eacces]" in a file name   opening fails with EACCES;
     "[nolist]" in a folder name listing fails with EACCES;
     "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run);
-    "[hang]" in a folder name   each look-up of it waits 8 s (a dead network share).
     "[gate]" in a path          each look-up and read of it waits while the gate is held
                                 (FaultFs.hold / open_gate), so a test makes its next event first.
     "[held]" in a file name     reads past its first 64 KiB wait while the gate is held: the copy
@@ -77,8 +76,6 @@ def serve_faultfs(backing, mountpoint):
             return os.path.join(self.root, path.lstrip("/"))
 
         def getattr(self, path, fh=None):
-            if "[hang]" in path:
-                time.sleep(8)
             wait_at_gate(path)
             st = os.lstat(self._path(path))
             return {key: getattr(st, key) for key in (
