@@ -105,7 +105,11 @@ def serve_faultfs(backing, mountpoint):
             if "[slow]" in name:
                 time.sleep(0.2)
             wait_at_gate(path, offset)
-            return os.pread(fh, size, offset)
+            data = os.pread(fh, size, offset)
+            if "[held]" in name:
+                with open(f"{gate}.served", "a", encoding="utf-8") as served:
+                    served.write(f"{offset + len(data)} {path}\n")
+            return data
 
         def release(self, path, fh):
             os.close(fh)
@@ -317,6 +321,13 @@ class FaultFs:
             lines = Path(f"{gate_path(self.folder)}.reached").read_text(encoding="utf-8").splitlines()
             return list(dict.fromkeys(lines))
         return []
+
+    def served_end(self, path):
+        """How far into the "[held]" file at path (from the mount's root) reads were answered."""
+        with contextlib.suppress(FileNotFoundError):
+            lines = Path(f"{gate_path(self.folder)}.served").read_text(encoding="utf-8").splitlines()
+            return max((int(end) for end, name in (line.split(" ", 1) for line in lines) if name == path), default=0)
+        return 0
 
     def stop(self):
         self.open_gate()

@@ -200,6 +200,7 @@ class SideFilesOfARun(FaultCase):
         held.open_gate()
         app.probe1("wait-text", ids.IDC_LOG_EDIT, "contains", "[T]: Stopped.", 30000)
         self.assertNotIn("[T]: Finished", app.text(ids.IDC_LOG_EDIT))
+        self.assertLess(held.served_end("/VIDEO/clip[held].mov"), 8 * MB, "the copy ended inside the file")
         self.assertFalse((copies / "000/VIDEO/clip[held].mov").exists(), "no unverified or partial copy is left")
         listing = (copies / "000.sha256").read_text(encoding="utf-8")
         self.assertIn("# Not complete: the run was stopped", listing)
