@@ -367,8 +367,10 @@ class WinePrefix:
                      env=self.env(), cwd=self.drive_c, check=False)
         if result.returncode != 0 and not result.stdout and not result.stderr:
             # Seen a few times under load: wine ended the probe with exit code 1 before it printed a
-            # thing. hxprobe prints a line for every command it ran before it ends, so nothing ran;
-            # one more try tells that apart from a real failure.
+            # thing. hxprobe prints and flushes a line for every command before it returns, so no
+            # command ended there (or its output was lost); one more try tells that apart from a real
+            # failure. Measured: 1 in about 17,700 calls with both cores loaded and WINEDEBUG=-all;
+            # none with +seh,+process,+loaddll nor under strace, so the cause is not known.
             print(f"{what}: exit code {result.returncode} with no output, tried once more",
                   file=sys.stderr)
             time.sleep(0.2)
