@@ -433,15 +433,20 @@ class ReadThrottle:
         (self.path / "blkio.throttle.read_bps_device").write_text(f"{number} {read_bps or 0}")
         (self.path / "blkio.throttle.read_iops_device").write_text(f"{number} {read_iops or 0}")
 
-    def bytes_read(self, device):
+    def reads(self, device):
+        """(bytes, requests) the cgroup's processes have read from the device."""
         number = device_number(device)
         if self.v2:
             for line in (self.path / "io.stat").read_text().splitlines():
-                fields = line.split()
-                if fields and fields[0] == number:
-                    return next((int(f[7:]) for f in fields if f.startswith("rbytes=")), 0)
-            return 0
-        for line in (self.path / "blkio.throttle.io_service_bytes").read_text().splitlines():
+                fields = dict(f.split("=", 1) for f in line.split()[1:] if "=" in f)
+                if line.split()[:1] == [number]:
+                    return int(fields.get("rbytes", 0)), int(fields.get("rios", 0))
+            return 0, 0
+        return (self._v1_read_count("blkio.throttle.io_service_bytes", number),
+                self._v1_read_count("blkio.throttle.io_serviced", number))
+
+    def _v1_read_count(self, file_name, number):
+        for line in (self.path / file_name).read_text().splitlines():
             fields = line.split()
             if len(fields) == 3 and fields[0] == number and fields[1] == "Read":
                 return int(fields[2])
@@ -589,12 +594,15 @@ def bench_card_setting(setting, spec, source, names, mounts, runs, throttle=None
             volume.remount()
 
     def run(name):
-        wall, cpu, before = 0.0, 0.0, throttle.bytes_read(volume.device) if volume else 0
+        wall, cpu, before = 0.0, 0.0, throttle.reads(volume.device) if volume else (0, 0)
         for args in commands[name]:
             timing = timed(throttle.command(args) if throttle else args, what=f"{name} ({setting})")
             wall, cpu = wall + timing, cpu + timing.cpu
         result = Timing(wall, cpu)
-        result.read_bytes = throttle.bytes_read(volume.device) - before if volume else None
+        result.read_bytes = result.read_requests = None
+        if volume is not None:
+            after = throttle.reads(volume.device)
+            result.read_bytes, result.read_requests = after[0] - before[0], after[1] - before[1]
         return result
 
     def check(name):
@@ -621,7 +629,7 @@ def bench_card_model(specs, mounts, runs, pattern):
         say(f"  two destinations: {NO_SECOND_DESTINATION} (engine_copy refuses --also-copy-to)")
     with_two = ["two"] if two else []
     plan = {
-        SD_CARD: {"small": ["plain", "rsync"], "card": ["plain", "verify", "cp"] + with_two,
+        SD_CARD: {"small": ["plain", "rsync", "read"], "card": ["plain", "verify", "cp"] + with_two,
                   "large": ["plain", "verify", "cp", "read"] + with_two},
         CFEXPRESS_CARD: {"card": ["plain", "verify"], "large": ["plain", "verify", "read"]},
     }
@@ -682,8 +690,10 @@ def card_rows(results, two):
     add(SD_CARD.title, "small", "plain", "rsync", CARD_TARGETS["rsync"], f"engine / rsync -a, {SD_CARD.title}")
     for tree in ("card", "large"):
         add(SD_CARD.title, tree, "plain", "cp", CARD_TARGETS["cp"], f"engine / cp -a, {SD_CARD.title}")
+    add(SD_CARD.title, "small", "rsync", "read", float("inf"), f"rsync -a / reading the tree (cat), {SD_CARD.title}")
     for model in (SD_CARD, CFEXPRESS_CARD):
-        add(model.title, "large", "plain", "read", float("inf"), f"engine / reading the tree (cat), {model.title}")
+        for tree in ("small", "large"):
+            add(model.title, tree, "plain", "read", float("inf"), f"engine / reading the tree (cat), {model.title}")
     return rows
 
 
@@ -696,7 +706,9 @@ def card_read_rows(results, two):
         for name in comparison.names:
             ratios = [t.read_bytes / comparison.tree_bytes for t in comparison.times[name]]
             target = CARD_TARGETS["two-bytes"] if name == "two" else None
+            requests = statistics.median(t.read_requests for t in comparison.times[name])
             rows.append({"setting": setting, "tree": tree, "command": name, "median": statistics.median(ratios),
+                         "requests": requests,
                          "min": min(ratios), "max": max(ratios), "target": target,
                          "verdict": "-" if target is None else ("met" if statistics.median(ratios) <= target
                                                                 else "MISSED")})
@@ -723,17 +735,24 @@ def format_card_tables(rows, read_rows):
         lines.append(f"| {row['label']} | {row['tree']} | {row['median']:.3f} | {row['min']:.3f} | "
                      f"{row['max']:.3f} | {target} | {row['time_a']:.3f} s | {row['time_b']:.3f} s | {cpu} |")
     read = ["| bytes read from the card's device per run / tree size | tree | command | median | min | max | "
-            "target |", "|---|---|---|---|---|---|---|"]
+            "target | read requests (median) |", "|---|---|---|---|---|---|---|---|"]
     for row in read_rows:
         command = CARD_COMMAND_NAMES[row["command"]]
         if row["median"] is None:
             read.append(f"| {row['setting']} | {row['tree']} | {command} | {NO_SECOND_DESTINATION} | | | "
-                        f"<= {row['target']:.2f} |")
+                        f"<= {row['target']:.2f} | |")
             continue
         target = "-" if row["target"] is None else f"<= {row['target']:.2f} ({row['verdict']})"
         read.append(f"| {row['setting']} | {row['tree']} | {command} | {row['median']:.3f} | {row['min']:.3f} | "
-                    f"{row['max']:.3f} | {target} |")
+                    f"{row['max']:.3f} | {target} | {row['requests']:,.0f} |")
     return "\n".join(lines) + "\n\n" + "\n".join(read)
+
+
+def card_times_record(results):
+    """Per comparison and command: [wall s, CPU s, bytes read, read requests] of each counted run."""
+    return {f"{setting} / {tree}": {name: [[t, t.cpu, t.read_bytes, t.read_requests] for t in times]
+                                    for name, times in comparison.times.items()}
+            for (setting, tree), comparison in results.items()}
 
 
 def sha256_speed():
@@ -1421,17 +1440,15 @@ def main(argv):
               "rows": rows, "pings": pings, "memory": memory,
               "card_model": {"rows": card_row_list, "read": card_read_list, "loads": card_loads,
                              "sha256_mb_s": sha256_mb_s,
-                             "times": {f"{setting} / {tree}": {name: [[t, t.cpu, t.read_bytes] for t in times]
-                                                               for name, times in c.times.items()}
-                                       for (setting, tree), c in card_results.items()}},
+                             "times": card_times_record(card_results)},
               "times": {kind: {tree: c.times for tree, c in (results or {}).items()}
                         for kind, results in (("engine", engine_results), ("wine", wine_results),
                                               ("trust", trust_results))}}
     (RESULTS_DIR / f"{stamp}.json").write_text(json.dumps(record, indent=1, default=str))
     (RESULTS_DIR / f"{stamp}.md").write_text(table + "\n\n" + card_table + "\n")
     plot_path = PLOT_PNG if options.docs else RESULTS_DIR / f"{stamp}.png"
-    if rows:
-        write_plot(rows, plot_path)
+    if not rows or not write_plot(rows, plot_path):
+        plot_path = "none"
     if options.docs and rows:
         note = "" if options.scale == 1.0 else f"\nAll trees at scale {options.scale}.\n"
         write_docs(info, command, table, specs, note)
