@@ -767,7 +767,7 @@ def sha256_speed():
 
 
 def load_text():
-    return "load average " + ", ".join(f"{value:.2f}" for value in os.getloadavg())
+    return ", ".join(f"{value:.2f}" for value in os.getloadavg()) + " (1, 5, 15 minutes)"
 
 
 # --- harvex.exe under Wine ------------------------------------------------------------------
@@ -1297,7 +1297,8 @@ def write_card_docs(info, command, table, specs, sha256_mb_s, loads):
 
 Machine: {info['nproc']} cores ({info['cpu']}), {info['memory']} memory, kernel {info['kernel']};
 {info['cp']}; {info['rsync']}. SHA-256 of libcrypto on one core (`openssl speed -evp sha256`,
-16 KiB blocks): {sha}. Load (`/proc/loadavg`) at the start of the part: {loads[0]}; at its end: {loads[1]}.
+16 KiB blocks): {sha}. The machine is shared with other sessions' builds; load (`/proc/loadavg`) at
+the start of the part: {loads[0]}; at its end: {loads[1]}.
 
 Trees (the card model's scale):
 {trees}
@@ -1431,7 +1432,7 @@ def main(argv):
     say(table)
     if card_results:
         say("")
-        say(f"card model ({card_loads[0]} at the start, {card_loads[1]} at the end; SHA-256 on one core: "
+        say(f"card model (load {card_loads[0]} at the start, {card_loads[1]} at the end; SHA-256 on one core: "
             f"{sha256_mb_s} MB/s)")
         say(card_table)
     stamp = datetime.datetime.now().strftime("%Y%m%d-%H%M%S")

@@ -9,7 +9,7 @@
 #
 # A full run takes about twenty minutes and rewrites docs/benchmarks.md's results and
 # docs/benchmark-ratios.png; --quick (trees at a tenth) takes about five minutes and writes only
-# build/bench-results/. --parts card-model alone takes about eight minutes. Must run as root
+# build/bench-results/. --parts card-model alone takes about seven minutes. Must run as root
 # (mount, unshare, losetup, cgroups).
 set -euo pipefail
 
