@@ -4,7 +4,7 @@
 Run through bench/run.sh, which builds the programs, installs rsync and gnuplot, and runs this
 script in a private mount namespace (every tmpfs it mounts goes away with it).
 
-    bench.py [--quick] [--scale F] [--runs N] [--parts engine,trust,wine,memory] [--docs]
+    bench.py [--quick] [--scale F] [--runs N] [--parts engine,trust,wine,memory,card-model] [--docs]
 
 Parts:
   engine  engine_copy (one CDriveJob run with the dialog's report handling, log level 2) against
@@ -17,6 +17,14 @@ Parts:
           barecopy.exe (FindFirstFileW + CopyFileExW, no reports) under the same Wine, on "small"
           and "card"; meanwhile hxprobe pings the dialog every 50 ms.
   memory  harvex.exe's memory after 100,000 logged files, and its growth per line.
+  card-model
+          the source tree on an ext4 image on a loop device, mounted anew read-only before every
+          run, its reads limited by the blkio cgroup (io.max under cgroup v2) like a UHS-I SD card
+          (90 MB/s, 2,000 reads a second) or a CFexpress card (1,000 MB/s), the commands run inside
+          the cgroup: Verify copies / engine, engine / cp -a, engine / rsync -a, two destinations /
+          one (where engine_copy takes --also-copy-to), and the bytes each run read from the device;
+          on tmpfs: Verify copies against a floor (cp -a, then one SHA-256 pass over the copy on one
+          thread) and two destinations / one. Trees at a quarter of the others' scale.
 
 Each comparison runs its commands in turns (A B A B ...): one warm-up round, then --runs counted
 rounds, the destination a fresh private tmpfs before every run. The figures are the median of the
@@ -365,6 +373,401 @@ def bench_trust(specs, sources, mounts, runs):
         results[name] = run_rounds(name, steps, runs, verify=check)
     mounts.unmount(destination)
     return results
+
+
+# --- the card model -------------------------------------------------------------------------
+#
+# On tmpfs a copy costs only CPU. A card's reads are the slow part, so the card model puts the source
+# tree on an ext4 image on a loop device, mounted anew (read-only) before every run so nothing comes
+# from the page cache, and limits the reads of the copying command with the blkio cgroup.
+
+class CardModel:
+    def __init__(self, key, title, read_bps, read_iops):
+        self.key = key
+        self.title = title
+        self.read_bps = read_bps
+        self.read_iops = read_iops
+
+
+SD_CARD = CardModel("sd", "card model 90 MB/s", 90_000_000, 2000)
+CFEXPRESS_CARD = CardModel("cfexpress", "card model 1,000 MB/s", 1_000_000_000, None)
+# The card model's trees, as a scale of tree_specs: small 5,000 x 4 KiB, card 100 x 3 MiB, large
+# 2 x 256 MiB (at 90 MB/s the full-size "large" takes 24 s a run).
+CARD_MODEL_SCALE = 0.25
+CARD_TARGETS = {"verify-sd": 1.05, "verify-cfexpress": 1.30, "verify-floor": 1.25, "two-sd": 1.05,
+                "two-tmpfs": 1.35, "two-bytes": 1.02, "rsync": 0.90, "cp": 1.10}
+NO_SECOND_DESTINATION = "not measured: engine without a second destination"
+
+
+def device_number(device):
+    rdev = os.stat(device).st_rdev
+    return f"{os.major(rdev)}:{os.minor(rdev)}"
+
+
+class ReadThrottle:
+    """A cgroup of its own whose processes' reads from chosen block devices are limited, and that
+    counts the bytes they read. blkio under cgroup v1, io.max and io.stat under v2."""
+
+    V1_ROOT = Path("/sys/fs/cgroup/blkio")
+    V2_ROOT = Path("/sys/fs/cgroup")
+
+    def __init__(self, name):
+        if (self.V1_ROOT / "blkio.throttle.read_bps_device").exists():
+            self.v2 = False
+            self.path = self.V1_ROOT / name
+        elif "io" in (self.V2_ROOT / "cgroup.controllers").read_text().split():
+            self.v2 = True
+            self.path = self.V2_ROOT / name
+            (self.V2_ROOT / "cgroup.subtree_control").write_text("+io")
+        else:
+            raise RuntimeError("no blkio (cgroup v1) or io (cgroup v2) controller")
+        self.path.mkdir()
+
+    def limit(self, device, read_bps, read_iops):
+        """Limits (None: no limit) the reads from one device."""
+        number = device_number(device)
+        if self.v2:
+            (self.path / "io.max").write_text(f"{number} rbps={read_bps or 'max'} riops={read_iops or 'max'}")
+            return
+        # Under v1 a limit of 0 removes the rule.
+        (self.path / "blkio.throttle.read_bps_device").write_text(f"{number} {read_bps or 0}")
+        (self.path / "blkio.throttle.read_iops_device").write_text(f"{number} {read_iops or 0}")
+
+    def reads(self, device):
+        """(bytes, requests) the cgroup's processes have read from the device."""
+        number = device_number(device)
+        if self.v2:
+            for line in (self.path / "io.stat").read_text().splitlines():
+                fields = dict(f.split("=", 1) for f in line.split()[1:] if "=" in f)
+                if line.split()[:1] == [number]:
+                    return int(fields.get("rbytes", 0)), int(fields.get("rios", 0))
+            return 0, 0
+        return (self._v1_read_count("blkio.throttle.io_service_bytes", number),
+                self._v1_read_count("blkio.throttle.io_serviced", number))
+
+    def _v1_read_count(self, file_name, number):
+        for line in (self.path / file_name).read_text().splitlines():
+            fields = line.split()
+            if len(fields) == 3 and fields[0] == number and fields[1] == "Read":
+                return int(fields[2])
+        return 0
+
+    def command(self, args):
+        """args run inside the cgroup: a shell joins it, then becomes the command."""
+        return ["sh", "-c", 'echo $$ > "$0" && exec "$@"', str(self.path / "cgroup.procs"), *map(str, args)]
+
+    def close(self):
+        # Only commands this script started are in the cgroup; one left by an interrupted run goes.
+        procs = self.path / "cgroup.procs"
+        for attempt in range(50):
+            if not self.path.exists():
+                return
+            with contextlib.suppress(OSError):
+                for pid in procs.read_text().split():
+                    with contextlib.suppress(ProcessLookupError):
+                        os.kill(int(pid), signal.SIGKILL)
+            with contextlib.suppress(OSError):
+                self.path.rmdir()
+                return
+            time.sleep(0.1)
+        say(f"card model: could not remove the cgroup {self.path}")
+
+
+class CardVolume:
+    """A tree on an ext4 image on a loop device, mounted read-only anew for every run."""
+
+    def __init__(self, spec, image, mount_point):
+        self.spec = spec
+        self.image = Path(image)
+        self.mount_point = Path(mount_point)
+        self.device = None
+        self.mounted = False
+
+    @property
+    def source(self):
+        return self.mount_point / self.spec.name
+
+    def create(self, pattern):
+        size = tree_mount_size(self.spec) + self.spec.total_bytes // 16 + 64 * MiB
+        self.image.parent.mkdir(parents=True, exist_ok=True)
+        self.image.unlink(missing_ok=True)
+        with open(self.image, "wb") as image:
+            image.truncate(size)
+        # No journal and no lazy initialisation: nothing writes to the image in the background.
+        subprocess.run(["mkfs.ext4", "-q", "-F", "-m", "0", "-O", "^has_journal",
+                        "-E", "lazy_itable_init=0,lazy_journal_init=0", str(self.image)], check=True)
+        self.device = subprocess.run(["losetup", "-f", "--show", str(self.image)], check=True,
+                                     stdout=subprocess.PIPE).stdout.decode().strip()
+        self.mount_point.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["mount", self.device, str(self.mount_point)], check=True)
+        self.mounted = True
+        write_tree(self.spec, self.source, pattern)
+        self.unmount()
+
+    def remount(self):
+        """Mounted anew, read-only: the tree's pages and the device's buffers are gone."""
+        self.unmount()
+        subprocess.run(["mount", "-o", "ro", self.device, str(self.mount_point)], check=True)
+        self.mounted = True
+
+    def unmount(self):
+        if self.mounted:
+            subprocess.run(["umount", str(self.mount_point)], check=True)
+            self.mounted = False
+        subprocess.run(["blockdev", "--flushbufs", self.device], check=True)
+
+    def close(self):
+        if self.mounted:
+            subprocess.run(["umount", "-l", str(self.mount_point)], check=False)
+            self.mounted = False
+        if self.device:
+            subprocess.run(["losetup", "-d", self.device], check=False)
+            self.device = None
+        self.image.unlink(missing_ok=True)
+
+
+def engine_has_second_destination():
+    """Whether engine_copy takes --also-copy-to=DIR: a one-file copy must land in both folders."""
+    probe = WORK / "second-destination-probe"
+    shutil.rmtree(probe, ignore_errors=True)
+    source, first, second = probe / "src", probe / "dst", probe / "dst2"
+    for folder in (source, first, second):
+        folder.mkdir(parents=True)
+    (source / "probe.txt").write_text("probe\n")
+    try:
+        result = subprocess.run([str(ENGINE_COPY), str(source), str(first), "--host=null",
+                                 f"--also-copy-to={second}"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return result.returncode == 0 and any(second.rglob("probe.txt"))
+    finally:
+        shutil.rmtree(probe, ignore_errors=True)
+
+
+def second_copy(destination):
+    """The copy's folder in the second destination: "copy" where the engine names it so, else the only folder."""
+    if (destination / "copy").is_dir():
+        return destination / "copy"
+    folders = [entry for entry in destination.iterdir() if entry.is_dir()]
+    if len(folders) != 1:
+        raise RuntimeError(f"the second destination {destination} holds {sorted(f.name for f in folders)}")
+    return folders[0]
+
+
+def check_checksum_list(destination):
+    result = subprocess.run(["sha256sum", "--quiet", "--strict", "-c", "copy.sha256"], cwd=destination,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if result.returncode != 0:
+        raise RuntimeError(f"sha256sum -c failed:\n{result.stdout.decode()[-2000:]}")
+
+
+def card_commands(names, source, destination, second_destination):
+    """The commands of a card-model comparison by name: (arguments, or a list of them run one after
+    the other and timed together)."""
+    engine = [ENGINE_COPY, source, destination, "--host=dialog", "--level=2"]
+    copy = destination / "copy"
+    hash_copy = ["sh", "-c", 'cd "$0" && find . -type f -print0 | xargs -0 openssl dgst -sha256 >/dev/null', copy]
+    table = {
+        "plain": [engine],
+        "verify": [engine + ["--verify"]],
+        "two": [engine + [f"--also-copy-to={second_destination}"]],
+        "cp": [["cp", "-a", source, copy]],
+        "rsync": [["rsync", "-a", f"{source}/", f"{copy}/"]],
+        "floor": [["cp", "-a", source, copy], hash_copy],
+        "read": [["sh", "-c", 'find "$0" -type f -exec cat {} + >/dev/null', source]],
+    }
+    return {name: table[name] for name in names}
+
+
+def bench_card_setting(setting, spec, source, names, mounts, runs, throttle=None, volume=None):
+    """One comparison: the named commands in turns, each from a freshly mounted source (a card
+    model) into a fresh tmpfs, inside the throttled cgroup when there is one; each run's time
+    carries the bytes it read from the card's device."""
+    destination, second_destination = WORK / "mnt" / "dst", WORK / "mnt" / "dst2"
+    size = tree_mount_size(spec)
+    commands = card_commands(names, source, destination, second_destination)
+    say(f"  card model, {setting}, tree {spec.name!r} ({spec.describe()}): {', '.join(names)}")
+
+    def prepare(name):
+        mounts.fresh(destination, size * (2 if name == "verify" else 1))
+        if name == "two":
+            mounts.fresh(second_destination, size)
+        if volume is not None:
+            volume.remount()
+
+    def run(name):
+        wall, cpu, before = 0.0, 0.0, throttle.reads(volume.device) if volume else (0, 0)
+        for args in commands[name]:
+            timing = timed(throttle.command(args) if throttle else args, what=f"{name} ({setting})")
+            wall, cpu = wall + timing, cpu + timing.cpu
+        result = Timing(wall, cpu)
+        result.read_bytes = result.read_requests = None
+        if volume is not None:
+            after = throttle.reads(volume.device)
+            result.read_bytes, result.read_requests = after[0] - before[0], after[1] - before[1]
+        return result
+
+    def check(name):
+        if name == "read":
+            return
+        same_tree(source, destination / "copy")
+        if name == "verify":
+            check_checksum_list(destination)
+        if name == "two":
+            same_tree(source, second_copy(second_destination))
+
+    steps = [(name, lambda name=name: prepare(name), lambda name=name: run(name)) for name in names]
+    comparison = run_rounds(spec.name, steps, runs, verify=check)
+    comparison.setting = setting
+    comparison.tree_bytes = spec.total_bytes
+    return comparison
+
+
+def bench_card_model(specs, mounts, runs, pattern):
+    """The card-model comparisons: {(setting, tree): Comparison}, and whether two destinations were
+    measured. Every loop device, mount and the cgroup go on every way out."""
+    two = engine_has_second_destination()
+    if not two:
+        say(f"  two destinations: {NO_SECOND_DESTINATION} (engine_copy refuses --also-copy-to)")
+    with_two = ["two"] if two else []
+    plan = {
+        SD_CARD: {"small": ["plain", "rsync", "read"], "card": ["plain", "verify", "cp"] + with_two,
+                  "large": ["plain", "verify", "cp", "read"] + with_two},
+        CFEXPRESS_CARD: {"card": ["plain", "verify"], "large": ["plain", "verify", "read"]},
+    }
+    results = {}
+    with contextlib.ExitStack() as cleanup:
+        throttle = ReadThrottle(f"harvex-bench-{os.getpid()}")
+        cleanup.callback(throttle.close)
+        volumes = {}
+        for name in ("small", "card", "large"):
+            volume = CardVolume(specs[name], WORK / f"card-{name}.img", WORK / "mnt" / f"card-{name}")
+            cleanup.callback(volume.close)
+            volume.create(pattern)
+            volumes[name] = volume
+        for model, trees in plan.items():
+            for name, volume in volumes.items():
+                throttle.limit(volume.device, model.read_bps, model.read_iops)
+            for name, names in trees.items():
+                volume = volumes[name]
+                results[(model.title, name)] = bench_card_setting(model.title, specs[name], volume.source, names,
+                                                                  mounts, runs, throttle, volume)
+    for name in ("card", "large"):
+        source_mount = mounts.mount(WORK / "mnt" / f"tmpfs-src-{name}", tree_mount_size(specs[name]))
+        write_tree(specs[name], source_mount / name, pattern)
+        results[("tmpfs", name)] = bench_card_setting("tmpfs", specs[name], source_mount / name,
+                                                      ["plain", "verify", "floor"] + with_two, mounts, runs)
+        mounts.unmount(source_mount)
+    for path in (WORK / "mnt" / "dst", WORK / "mnt" / "dst2"):
+        if path in mounts.active:
+            mounts.unmount(path)
+    return results, two
+
+
+def card_rows(results, two):
+    """The card model's rows; those of two destinations say so where the engine lacks them."""
+    rows = []
+
+    def add(setting, tree, a, b, target, label):
+        comparison = results.get((setting, tree))
+        if comparison is None:
+            return
+        if a == "two" and not two:
+            rows.append({"label": label, "tree": tree, "median": None, "verdict": "not measured", "target": target})
+            return
+        row = ratio_row(comparison, a, b, target, label)
+        row["setting"] = setting
+        rows.append(row)
+
+    for tree in ("card", "large"):
+        add(SD_CARD.title, tree, "verify", "plain", CARD_TARGETS["verify-sd"],
+            f"Verify copies / engine, {SD_CARD.title}")
+        add(CFEXPRESS_CARD.title, tree, "verify", "plain", CARD_TARGETS["verify-cfexpress"],
+            f"Verify copies / engine, {CFEXPRESS_CARD.title}")
+        add("tmpfs", tree, "verify", "floor", CARD_TARGETS["verify-floor"],
+            "Verify copies / floor (cp -a, then openssl dgst -sha256 over the copy), tmpfs")
+        add("tmpfs", tree, "verify", "plain", float("inf"), "Verify copies / engine, tmpfs")
+        add(SD_CARD.title, tree, "two", "plain", CARD_TARGETS["two-sd"], f"two destinations / one, {SD_CARD.title}")
+        add("tmpfs", tree, "two", "plain", CARD_TARGETS["two-tmpfs"], "two destinations / one, tmpfs")
+    add(SD_CARD.title, "small", "plain", "rsync", CARD_TARGETS["rsync"], f"engine / rsync -a, {SD_CARD.title}")
+    for tree in ("card", "large"):
+        add(SD_CARD.title, tree, "plain", "cp", CARD_TARGETS["cp"], f"engine / cp -a, {SD_CARD.title}")
+    add(SD_CARD.title, "small", "rsync", "read", float("inf"), f"rsync -a / reading the tree (cat), {SD_CARD.title}")
+    for model in (SD_CARD, CFEXPRESS_CARD):
+        for tree in ("small", "large"):
+            add(model.title, tree, "plain", "read", float("inf"), f"engine / reading the tree (cat), {model.title}")
+    return rows
+
+
+def card_read_rows(results, two):
+    """Bytes read from the card's device per run, against the tree's size."""
+    rows = []
+    for (setting, tree), comparison in results.items():
+        if setting == "tmpfs":
+            continue
+        for name in comparison.names:
+            ratios = [t.read_bytes / comparison.tree_bytes for t in comparison.times[name]]
+            target = CARD_TARGETS["two-bytes"] if name == "two" else None
+            requests = statistics.median(t.read_requests for t in comparison.times[name])
+            rows.append({"setting": setting, "tree": tree, "command": name, "median": statistics.median(ratios),
+                         "requests": requests,
+                         "min": min(ratios), "max": max(ratios), "target": target,
+                         "verdict": "-" if target is None else ("met" if statistics.median(ratios) <= target
+                                                                else "MISSED")})
+    if not two:
+        rows.append({"setting": SD_CARD.title, "tree": "card", "command": "two", "median": None,
+                     "target": CARD_TARGETS["two-bytes"], "verdict": "not measured"})
+    return rows
+
+
+CARD_COMMAND_NAMES = {"plain": "engine", "verify": "engine --verify", "two": "engine --also-copy-to",
+                      "cp": "cp -a", "rsync": "rsync -a", "read": "cat of every file"}
+
+
+def format_card_tables(rows, read_rows):
+    lines = ["| comparison (A / B) | tree | median A/B | min | max | target | A median | B median | CPU A/B |",
+             "|---|---|---|---|---|---|---|---|---|"]
+    for row in rows:
+        if row["median"] is None:
+            lines.append(f"| {row['label']} | {row['tree']} | {NO_SECOND_DESTINATION} | | | "
+                         f"<= {row['target']:.2f} | | | |")
+            continue
+        target = "-" if row["target"] == float("inf") else f"<= {row['target']:.2f} ({row['verdict']})"
+        cpu = "-" if row.get("cpu_ratio") is None else f"{row['cpu_ratio']:.3f}"
+        lines.append(f"| {row['label']} | {row['tree']} | {row['median']:.3f} | {row['min']:.3f} | "
+                     f"{row['max']:.3f} | {target} | {row['time_a']:.3f} s | {row['time_b']:.3f} s | {cpu} |")
+    read = ["| bytes read from the card's device per run / tree size | tree | command | median | min | max | "
+            "target | read requests (median) |", "|---|---|---|---|---|---|---|---|"]
+    for row in read_rows:
+        command = CARD_COMMAND_NAMES[row["command"]]
+        if row["median"] is None:
+            read.append(f"| {row['setting']} | {row['tree']} | {command} | {NO_SECOND_DESTINATION} | | | "
+                        f"<= {row['target']:.2f} | |")
+            continue
+        target = "-" if row["target"] is None else f"<= {row['target']:.2f} ({row['verdict']})"
+        read.append(f"| {row['setting']} | {row['tree']} | {command} | {row['median']:.3f} | {row['min']:.3f} | "
+                    f"{row['max']:.3f} | {target} | {row['requests']:,.0f} |")
+    return "\n".join(lines) + "\n\n" + "\n".join(read)
+
+
+def card_times_record(results):
+    """Per comparison and command: [wall s, CPU s, bytes read, read requests] of each counted run."""
+    return {f"{setting} / {tree}": {name: [[t, t.cpu, t.read_bytes, t.read_requests] for t in times]
+                                    for name, times in comparison.times.items()}
+            for (setting, tree), comparison in results.items()}
+
+
+def sha256_speed():
+    """libcrypto's SHA-256 on one core in MB/s (openssl speed, 16 KiB blocks), or None."""
+    result = subprocess.run(["openssl", "speed", "-evp", "sha256", "-bytes", "16384", "-seconds", "2"],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    for line in result.stdout.decode().splitlines():
+        fields = line.split()
+        if fields and fields[0] == "sha256" and fields[-1].endswith("k"):
+            return float(fields[-1][:-1]) * 1000 / 1e6
+    return None
+
+
+def load_text():
+    return ", ".join(f"{value:.2f}" for value in os.getloadavg()) + " (1, 5, 15 minutes)"
 
 
 # --- harvex.exe under Wine ------------------------------------------------------------------
@@ -872,6 +1275,35 @@ plot {", ".join(plots)}
 
 BEGIN_MARK = "<!-- bench results: begin (written by bench/bench.py) -->"
 END_MARK = "<!-- bench results: end -->"
+CARD_BEGIN_MARK = "<!-- card model results: begin (written by bench/bench.py) -->"
+CARD_END_MARK = "<!-- card model results: end -->"
+
+
+def replace_docs_block(begin, end, body):
+    """Puts body between the page's two marks (added at the end where missing)."""
+    text = DOCS_PAGE.read_text() if DOCS_PAGE.exists() else "# Benchmarks\n"
+    if begin not in text or end not in text:
+        text += f"\n{begin}\n{end}\n"
+    before, _, rest = text.partition(begin)
+    _, _, after = rest.partition(end)
+    DOCS_PAGE.parent.mkdir(parents=True, exist_ok=True)
+    DOCS_PAGE.write_text(before + begin + "\n" + body + "\n" + end + after)
+
+
+def write_card_docs(info, command, table, specs, sha256_mb_s, loads):
+    trees = "\n".join(f"- `{spec.name}`: {spec.describe()}" for spec in specs.values())
+    sha = "?" if sha256_mb_s is None else f"{sha256_mb_s:,.0f} MB/s"
+    replace_docs_block(CARD_BEGIN_MARK, CARD_END_MARK, f"""Measured {info['date']} with `{command}`.
+
+Machine: {info['nproc']} cores ({info['cpu']}), {info['memory']} memory, kernel {info['kernel']};
+{info['cp']}; {info['rsync']}. SHA-256 of libcrypto on one core (`openssl speed -evp sha256`,
+16 KiB blocks): {sha}. The machine is shared with other sessions' builds; load (`/proc/loadavg`) at
+the start of the part: {loads[0]}; at its end: {loads[1]}.
+
+Trees (the card model's scale):
+{trees}
+
+{table}""")
 
 
 def write_docs(info, command, table, specs, wine_scale_note):
@@ -908,7 +1340,10 @@ def parse_args(argv):
     parser.add_argument("--runs", type=int, default=5, help="counted rounds per Wine comparison (at least 5)")
     parser.add_argument("--engine-runs", type=int, default=9,
                         help="counted rounds per native comparison (at least 5; short runs, so more)")
-    parser.add_argument("--parts", default="engine,trust,wine,memory", help="engine,trust,wine,memory")
+    parser.add_argument("--card-runs", type=int, default=7,
+                        help="counted rounds per card-model comparison (at least 5; runs of seconds each)")
+    parser.add_argument("--parts", default="engine,trust,wine,memory,card-model",
+                        help="engine,trust,wine,memory,card-model")
     parser.add_argument("--memory-files", type=int, help="files logged in the memory part (default 100,000)")
     parser.add_argument("--docs", action=argparse.BooleanOptionalAction, default=None,
                         help="rewrite docs/benchmarks.md and the plot (default: on for a full run)")
@@ -920,8 +1355,11 @@ def parse_args(argv):
     if options.docs is None:
         options.docs = not options.quick and options.scale == 1.0
     options.parts = [p for p in options.parts.split(",") if p]
-    if options.runs < 5 or options.engine_runs < 5:
-        parser.error("--runs, --engine-runs: at least 5 counted runs")
+    if options.runs < 5 or options.engine_runs < 5 or options.card_runs < 5:
+        parser.error("--runs, --engine-runs, --card-runs: at least 5 counted runs")
+    unknown = set(options.parts) - {"engine", "trust", "wine", "memory", "card-model"}
+    if unknown:
+        parser.error(f"--parts: unknown {', '.join(sorted(unknown))}")
     return options
 
 
@@ -933,7 +1371,7 @@ def main(argv):
     options = parse_args(argv)
     signal.signal(signal.SIGTERM, stop_on_signal)
     signal.signal(signal.SIGHUP, stop_on_signal)
-    command = "./bench/run.sh" + (" --quick" if options.quick else "")
+    command = " ".join(["./bench/run.sh", *argv])
     started = time.monotonic()
     WORK.mkdir(parents=True, exist_ok=True)
     RESULTS_DIR.mkdir(parents=True, exist_ok=True)
@@ -943,15 +1381,24 @@ def main(argv):
     mounts = Mounts()
     wine = None
     engine_results = wine_results = memory = trust_results = None
+    card_results, card_two, card_specs, card_loads, sha256_mb_s = {}, False, None, None, None
     try:
         pattern = PatternSource()
+        if "card-model" in options.parts:
+            card_specs = tree_specs(CARD_MODEL_SCALE * options.scale)
+            say("card model: " + "; ".join(f"{n}: {s.describe()}" for n, s in card_specs.items()))
+            sha256_mb_s = sha256_speed()
+            card_loads = [load_text()]
+            card_results, card_two = bench_card_model(card_specs, mounts, options.card_runs, pattern)
+            card_loads.append(load_text())
         sources = {}
-        for name, spec in specs.items():
-            mount = mounts.mount(WORK / "mnt" / f"src-{name}", tree_mount_size(spec))
-            write_tree(spec, mount / name, pattern)
-            sources[name] = mount / name
-        say(f"trees ready after {time.monotonic() - started:.0f} s: "
-            + "; ".join(f"{n}: {s.describe()}" for n, s in specs.items()))
+        if {"engine", "trust", "wine", "memory"} & set(options.parts):
+            for name, spec in specs.items():
+                mount = mounts.mount(WORK / "mnt" / f"src-{name}", tree_mount_size(spec))
+                write_tree(spec, mount / name, pattern)
+                sources[name] = mount / name
+            say(f"trees ready after {time.monotonic() - started:.0f} s: "
+                + "; ".join(f"{n}: {s.describe()}" for n, s in specs.items()))
         if "engine" in options.parts:
             say("engine_copy against cp -a and rsync -a")
             engine_results = bench_engine(specs, sources, mounts, options.engine_runs)
@@ -978,26 +1425,40 @@ def main(argv):
     rows = collect_rows(engine_results, wine_results, trust_results)
     pings = ping_rows(wine_results)
     table = format_table(rows, pings, memory)
+    card_row_list = card_rows(card_results, card_two)
+    card_read_list = card_read_rows(card_results, card_two)
+    card_table = format_card_tables(card_row_list, card_read_list) if card_results else ""
     say("")
     say(table)
+    if card_results:
+        say("")
+        say(f"card model (load {card_loads[0]} at the start, {card_loads[1]} at the end; SHA-256 on one core: "
+            f"{sha256_mb_s} MB/s)")
+        say(card_table)
     stamp = datetime.datetime.now().strftime("%Y%m%d-%H%M%S")
     record = {"machine": info, "command": command, "scale": options.scale, "runs": options.runs,
               "engine_runs": options.engine_runs,
               "rows": rows, "pings": pings, "memory": memory,
+              "card_model": {"rows": card_row_list, "read": card_read_list, "loads": card_loads,
+                             "sha256_mb_s": sha256_mb_s,
+                             "times": card_times_record(card_results)},
               "times": {kind: {tree: c.times for tree, c in (results or {}).items()}
                         for kind, results in (("engine", engine_results), ("wine", wine_results),
                                               ("trust", trust_results))}}
     (RESULTS_DIR / f"{stamp}.json").write_text(json.dumps(record, indent=1, default=str))
-    (RESULTS_DIR / f"{stamp}.md").write_text(table + "\n")
+    (RESULTS_DIR / f"{stamp}.md").write_text(table + "\n\n" + card_table + "\n")
     plot_path = PLOT_PNG if options.docs else RESULTS_DIR / f"{stamp}.png"
-    if rows:
-        write_plot(rows, plot_path)
-    if options.docs:
+    if not rows or not write_plot(rows, plot_path):
+        plot_path = "none"
+    if options.docs and rows:
         note = "" if options.scale == 1.0 else f"\nAll trees at scale {options.scale}.\n"
         write_docs(info, command, table, specs, note)
         say(f"wrote {DOCS_PAGE.relative_to(ROOT)} and {PLOT_PNG.relative_to(ROOT)}")
+    if options.docs and card_results:
+        write_card_docs(info, command, card_table, card_specs, sha256_mb_s, card_loads)
+        say(f"wrote the card model's results into {DOCS_PAGE.relative_to(ROOT)}")
     say(f"results: {RESULTS_DIR / stamp}.json; plot: {plot_path}; took {time.monotonic() - started:.0f} s")
-    missed = [r for r in rows if r["verdict"] == "MISSED"]
+    missed = [r for r in rows + card_row_list + card_read_list if r["verdict"] == "MISSED"]
     missed += [p for p in pings if p["during"] == "harvex" and not p["p99"] <= PING_TARGET_MS]
     return 1 if missed else 0
 

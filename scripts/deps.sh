@@ -18,6 +18,8 @@ have clang-format-14 || need+=(clang-format-14)
 have import || need+=(imagemagick)
 # SHA-256 of the POSIX layer.
 [ -f /usr/include/openssl/evp.h ] || need+=(libssl-dev)
+# xxHash, for a fast hash of the written data on read-back.
+[ -f /usr/include/xxhash.h ] || need+=(libxxhash-dev)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev googletest)
 [ -f /usr/lib/x86_64-linux-gnu/libtsan.so.2 ] || [ -f /usr/lib/gcc/x86_64-linux-gnu/12/libtsan.so ] || need+=(libtsan2)
 # The fault suite: exFAT sticks through FUSE, and a FUSE view that fails chosen entries.
