@@ -29,7 +29,7 @@ constexpr SettingEntry Dword(const wchar_t* name, DwordMember member, int32_t de
     return {name, platform::RegType::Dword, member, nullptr, defaultValue, Unreadable::Off};
 }
 
-constexpr SettingEntry Text(const wchar_t* name, TextMember member, Unreadable unreadable) {
+constexpr SettingEntry Text(const wchar_t* name, Unreadable unreadable, TextMember member) {
     return {name, platform::RegType::String, nullptr, member, 0, unreadable};
 }
 
@@ -43,8 +43,8 @@ constexpr std::array kEntries = {
     Dword(L"Beep by speaker", [](Settings& s) -> int32_t& { return s.completion.m_beepBySpeaker; }),
     Dword(L"Verify", [](Settings& s) -> int32_t& { return s.copying.m_verify; }),
     Dword(L"Only new files", [](Settings& s) -> int32_t& { return s.copying.m_onlyNew; }),
-    Text(L"Save to", [](Settings& s) -> std::wstring& { return s.saveTo; }, Unreadable::DocumentsFolder),
-    Text(L"Also copy to", [](Settings& s) -> std::wstring& { return s.alsoCopyTo; }, Unreadable::Off),
+    Text(L"Save to", Unreadable::DocumentsFolder, [](Settings& s) -> std::wstring& { return s.saveTo; }),
+    Text(L"Also copy to", Unreadable::Off, [](Settings& s) -> std::wstring& { return s.alsoCopyTo; }),
 };
 
 // A number or bytes left by something else are no folder anyone chose: a second destination made of
