@@ -25,6 +25,10 @@ class TwoDestinations(FaultCase):
         app.probe1("post-click", ids.IDC_OPTIONS)
         self.options(app, ["wait-window", 5000, "visible"])
 
+    def close_with(self, target, command):
+        self.prefix.probe(target, command, check=False)
+        self.prefix.probe(target, ["wait-no-window", 5000])
+
     def set_also_copy_to(self, app, text, button=ids.IDOK):
         """Types text into "Also copy to" and closes Options with button."""
         self.open_options(app)
@@ -55,6 +59,12 @@ class TwoDestinations(FaultCase):
         texts = {c["id"]: c["text"] for c in self.options(app, ["controls"])[0]["controls"]}
         self.assertEqual([texts.get(LABEL), texts.get(EDIT), texts.get(BROWSE), texts.get(HINT)],
                          ["Also copy to:", "", "Browse", "leave empty for one copy"], "missing: off")
+        self.options(app, ["post-click", BROWSE])
+        picker = ["target", "title", "Browse for Folder", f"pid={app.pid}"]
+        shown = self.prefix.probe(picker, ["wait-window", 10000, "visible"], ["controls"], check=False)
+        self.assertTrue(shown[-1].get("ok"), f"the folder picker opens: {self.prefix.probe(['windows'], check=False)}")
+        self.assertIn("Select folder:", [c.get("text") for c in shown[-1]["controls"]])
+        self.close_with(picker, ["close"])
         self.options(app, ["click", ids.IDCANCEL], ["wait-no-window", 5000])
 
         backup = "C:\\Backup\\Cards – zweite Kopie"
