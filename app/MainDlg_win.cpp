@@ -204,7 +204,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_trayMenu.Build();
 
     Settings settings = LoadSettings(m_settingsKey, platform::DocumentsFolder);
-    m_options = {settings.completion, settings.copying};
+    m_options = {settings.completion, settings.copying, settings.alsoCopyTo};
     SetDlgItemTextW(m_hwnd, IDC_COPY_TO_EDIT, settings.saveTo.c_str());
 
     auto loadIcon = [this](int size) {
@@ -295,6 +295,7 @@ void CMainDlg::OnDestroy() {
         settings.logLevel = ComboSelection(m_logLevelCombo);
         settings.completion = m_options.completion;
         settings.copying = m_options.copying;
+        settings.alsoCopyTo = m_options.alsoCopyTo;
         settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
         StoreSettings(m_settingsKey, settings);
         SaveWindowPlacement(m_hwnd, L"Main frame");
@@ -481,5 +482,6 @@ RunOptions CMainDlg::RunOptionsNow() {
     options.folderNaming = static_cast<FolderNaming>(ComboSelection(m_folderNamesCombo));
     options.completion = m_options.completion;
     options.copying = m_options.copying;
+    options.alsoCopyTo = m_options.alsoCopyTo;
     return options;
 }

@@ -10,6 +10,7 @@ OptionsControls ControlsFor(const OptionsDialogValues& values) {
     SetBeepTicked(controls, options.m_beep != 0);
     controls.verify = values.copying.m_verify != 0;
     controls.onlyNew = values.copying.m_onlyNew != 0;
+    controls.alsoCopyTo = values.alsoCopyTo;
     return controls;
 }
 
@@ -27,6 +28,7 @@ OptionsDialogValues OptionsFromControls(const OptionsControls& controls) {
     options.m_beepBySpeaker = controls.systemSpeaker ? 1 : 0;
     values.copying.m_verify = controls.verify ? 1 : 0;
     values.copying.m_onlyNew = controls.onlyNew ? 1 : 0;
+    values.alsoCopyTo = controls.alsoCopyTo;
     return values;
 }
 

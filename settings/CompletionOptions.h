@@ -1,8 +1,10 @@
 #pragma once
-// The settings that the Options dialog edits, "When finished:" and "Copying", and the dialog's rules.
+// The settings that the Options dialog edits, "When finished:" and "Copying" (with "Also copy to"),
+// and the dialog's rules.
 // The dialog works on a copy; its controls are derived from the copy, read back on OK, and only OK
 // hands the result back to the main dialog.
 #include <cstdint>
+#include <string>
 
 // What a finished run does. Each flag is on when non-zero.
 struct CompletionOptions {
@@ -26,6 +28,7 @@ struct CopyingOptions {
 struct OptionsDialogValues {
     CompletionOptions completion;
     CopyingOptions copying;
+    std::wstring alsoCopyTo; // "Also copy to": a second destination, empty for one copy
 
     bool operator==(const OptionsDialogValues&) const = default;
 };
@@ -40,6 +43,7 @@ struct OptionsControls {
     bool radiosEnabled = false; // both radio buttons together
     bool verify = false;        // "Verify copies"
     bool onlyNew = false;       // "Copy only files not copied before"
+    std::wstring alsoCopyTo;    // "Also copy to:", as typed or picked
 
     bool operator==(const OptionsControls&) const = default;
 };

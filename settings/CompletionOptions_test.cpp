@@ -23,6 +23,7 @@ TEST(OptionsDialogControls, EveryCombinationComesBackUnchangedWhenNothingIsTouch
     for (int bits = 0; bits < 64; ++bits) {
         OptionsDialogValues options = Options(bits & 1, (bits >> 1) & 1, (bits >> 2) & 1, (bits >> 3) & 1,
                                               (bits >> 4) & 1, (bits >> 5) & 1);
+        options.alsoCopyTo = (bits & 1) ? L"E:\\Backup" : L"";
         EXPECT_EQ(OpenAndAccept(options), options) << "flags " << bits;
     }
 }
@@ -104,7 +105,8 @@ TEST(OptionsDialogControls, SpeakerChoiceIsKeptWhileTheBeepIsOff) {
 
 TEST(OptionsAfterDialog, OnlyOkHandsTheEditedValuesBack) {
     OptionsDialogValues current = Options(0, 1, 0, 1, 1, 0);
-    OptionsDialogValues edited = Options(1, 0, 1, 0, 0, 1);
+    current.alsoCopyTo = L"E:\\Backup";
+    OptionsDialogValues edited = Options(1, 0, 1, 0, 0, 1); // "Also copy to" cleared
 
     EXPECT_EQ(OptionsAfterDialog(current, edited, kOptionsAccepted), edited);
     EXPECT_EQ(OptionsAfterDialog(current, edited, 2), current) << "Cancel, Esc or the close box";

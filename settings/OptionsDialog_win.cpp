@@ -1,6 +1,10 @@
 #include "settings/OptionsDialog_win.h"
 
+#include "platform/FileDialogs_win.h"
 #include "resources/resource.h"
+#include "settings/Settings.h"
+
+#include <vector>
 
 namespace {
 
@@ -10,6 +14,13 @@ bool IsTicked(HWND dialog, int id) {
 
 void SetTicked(HWND dialog, int id, bool ticked) {
     CheckDlgButton(dialog, id, ticked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+std::wstring ControlText(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    int length = GetWindowTextW(control, buffer.data(), static_cast<int>(buffer.size()));
+    return std::wstring(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
 }
 
 } // namespace
@@ -36,6 +47,9 @@ INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     case IDC_BEEP:
         OnBeepClicked();
         return TRUE;
+    case IDC_ALSO_COPY_TO_BROWSE:
+        OnBrowseAlsoCopyTo();
+        return TRUE;
     case IDCANCEL:
         EndDialog(m_hwnd, IDCANCEL);
         return TRUE;
@@ -45,6 +59,8 @@ INT_PTR COptionsDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 BOOL COptionsDialog::OnInitDialog() {
+    // No more than the next start can read back: a longer text would be dropped there.
+    SendDlgItemMessageW(m_hwnd, IDC_ALSO_COPY_TO_EDIT, EM_SETLIMITTEXT, kSaveToReadChars - 1, 0);
     ShowControls(ControlsFor(m_values));
     SetTicked(m_hwnd, IDC_START_WITH_WINDOWS, m_startWithWindows);
     return TRUE;
@@ -64,6 +80,12 @@ void COptionsDialog::OnBeepClicked() {
     EnableRadios(controls.radiosEnabled);
 }
 
+void COptionsDialog::OnBrowseAlsoCopyTo() {
+    std::wstring folder;
+    if (platform::PickFolder(m_hwnd, L"Select folder:", folder))
+        SetDlgItemTextW(m_hwnd, IDC_ALSO_COPY_TO_EDIT, folder.c_str());
+}
+
 void COptionsDialog::ShowControls(const OptionsControls& controls) {
     SetTicked(m_hwnd, IDC_EJECT_CDROM, controls.ejectCdRom);
     SetTicked(m_hwnd, IDC_SHOW_POPUP, controls.showPopup);
@@ -72,6 +94,7 @@ void COptionsDialog::ShowControls(const OptionsControls& controls) {
     SetTicked(m_hwnd, IDC_BEEP_COMMON_AUDIO, controls.commonAudio);
     SetTicked(m_hwnd, IDC_VERIFY_COPIES, controls.verify);
     SetTicked(m_hwnd, IDC_ONLY_NEW_FILES, controls.onlyNew);
+    SetDlgItemTextW(m_hwnd, IDC_ALSO_COPY_TO_EDIT, controls.alsoCopyTo.c_str());
     EnableRadios(controls.radiosEnabled);
 }
 
@@ -84,6 +107,7 @@ OptionsControls COptionsDialog::ReadControls() const {
     controls.systemSpeaker = IsTicked(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER);
     controls.verify = IsTicked(m_hwnd, IDC_VERIFY_COPIES);
     controls.onlyNew = IsTicked(m_hwnd, IDC_ONLY_NEW_FILES);
+    controls.alsoCopyTo = ControlText(m_hwnd, IDC_ALSO_COPY_TO_EDIT);
     controls.radiosEnabled = IsWindowEnabled(GetDlgItem(m_hwnd, IDC_BEEP_SYSTEM_SPEAKER)) != FALSE;
     return controls;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The Options dialog (template IDD_OPTIONS): edits the "When finished:" and "Copying" settings on a
-// copy of them, and shows the "Start with Windows" box. Nothing is stored here; the main dialog
-// stores the values when the program quits and applies the box after OK.
+// The Options dialog (template IDD_OPTIONS): edits the "When finished:" and "Copying" settings
+// ("Also copy to" among them) on a copy of them, and shows the "Start with Windows" box. Nothing is
+// stored here; the main dialog stores the values when the program quits and applies the box after OK.
 #include "platform/ModalDialog_win.h"
 #include "settings/CompletionOptions.h"
 
@@ -22,6 +22,7 @@ private:
     BOOL OnInitDialog();
     void OnOK();
     void OnBeepClicked();
+    void OnBrowseAlsoCopyTo();
 
     void ShowControls(const OptionsControls& controls);
     OptionsControls ReadControls() const;

@@ -10,7 +10,8 @@
 
 inline constexpr wchar_t kSettingsKeyPath[] = L"SOFTWARE\\Quenby\\Harvex2";
 inline constexpr wchar_t kSettingsKeyClass[] = L"DWORD";
-// "Save to" is read into a buffer of this many wide characters, terminator included.
+// "Save to" and "Also copy to" are read into a buffer of this many wide characters, terminator
+// included.
 inline constexpr size_t kSaveToReadChars = 260;
 
 struct Settings {
@@ -19,10 +20,12 @@ struct Settings {
     CompletionOptions completion;
     CopyingOptions copying;
     std::wstring saveTo;
+    std::wstring alsoCopyTo; // "Also copy to"; empty for one copy
 };
 
 // Reads every value; a value that is missing or cannot be read takes its default. The documents
-// folder is asked for only when "Save to" cannot be read.
+// folder is asked for only when "Save to" cannot be read. "Also copy to" is off (empty) when it is
+// missing, too long or not text.
 Settings LoadSettings(const platform::RegKey& key, const std::function<std::wstring()>& documentsFolder);
 
 // Writes every value, each on its own; a failed write is ignored.

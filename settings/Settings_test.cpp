@@ -89,6 +89,41 @@ TEST_F(SettingsTest, StoredEmptySaveToStaysEmpty) {
     EXPECT_EQ(LoadSettings(key, Documents).saveTo, L"");
 }
 
+TEST_F(SettingsTest, AlsoCopyToIsStoredAsTextAndAnythingUnreadableIsOff) {
+    RegKey key = OpenSettingsKey();
+    EXPECT_EQ(LoadSettings(key, Documents).alsoCopyTo, L"") << "missing: one copy, never a default folder";
+
+    Settings s;
+    s.alsoCopyTo = L"E:\\Backup";
+    StoreSettings(key, s);
+    RegType type;
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(posix::ReadValue(kSettingsKeyPath, L"Also copy to", type, data));
+    EXPECT_EQ(type, RegType::String);
+    EXPECT_EQ(data.size(), (9u + 1u) * 2u);
+    EXPECT_EQ(LoadSettings(key, Documents).alsoCopyTo, L"E:\\Backup");
+
+    const std::wstring longest(kSaveToReadChars - 1, L'b');
+    key.SetString(L"Also copy to", longest);
+    EXPECT_EQ(LoadSettings(key, Documents).alsoCopyTo, longest) << "the same length limit as \"Save to\"";
+
+    struct Stored {
+        RegType type;
+        std::vector<uint8_t> data;
+        const char* what;
+    };
+    const Stored unreadable[] = {
+        {RegType::String, {0, 0}, "empty"},
+        {RegType::String, std::vector<uint8_t>(kSaveToReadChars * 2 + 2, 'a'), "longer than 259 characters"},
+        {RegType::Dword, Bytes({0x45, 0, 0, 0}), "a number"},
+        {RegType::Binary, Bytes({0x45, 0, 0x3A, 0}), "bytes that would read as \"E:\""},
+    };
+    for (const Stored& value : unreadable) {
+        posix::WriteValue(kSettingsKeyPath, L"Also copy to", value.type, value.data);
+        EXPECT_EQ(LoadSettings(key, Documents).alsoCopyTo, L"") << value.what;
+    }
+}
+
 TEST_F(SettingsTest, UnopenedKeyGivesDefaultsAndIgnoresWrites) {
     posix::SetRegistryBroken(true);
     RegKey key = OpenSettingsKey();
