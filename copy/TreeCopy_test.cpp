@@ -76,7 +76,7 @@ class TreeCopyTest : public ::testing::Test {
 public:
     TreeCopyResult Copy() { return CTreeCopy(Input(), m_sink).Run(); }
     TreeCopyInput Input() {
-        return TreeCopyInput{L"E:", L"D:\\run", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
+        return TreeCopyInput{L"E:", {{L"D:\\run"}}, &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
     }
 
 protected:
@@ -292,7 +292,7 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
         MapCard(m_card.Path(), L"OTHER", kSerial);
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     };
-    TreeCopyInput input{L"E:", L"D:\\run2", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
+    TreeCopyInput input{L"E:", {{L"D:\\run2"}}, &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
     result = CTreeCopy(input, m_sink).Run();
     EXPECT_TRUE(result.volumeChanged);
     EXPECT_EQ(result.filesCopied, 0u);
@@ -308,7 +308,7 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
         if (done == (20u << 20))
             MapCard(m_card.Path(), L"CARD", kSerial + 2);
     };
-    input.destinationRoot = L"D:\\run3";
+    input.destinations[0].root = L"D:\\run3";
     result = CTreeCopy(input, m_sink).Run();
     EXPECT_TRUE(result.volumeChanged);
     EXPECT_EQ(result.filesCopied, 0u);
