@@ -244,12 +244,13 @@ void CDriveJob::FinishRun(const RunOptions& options, bool volumeChanged) {
 
 std::vector<DestinationOutcome> CDriveJob::Outcomes() const {
     std::vector<DestinationOutcome> outcomes;
-    if (m_targets.size() < 2)
+    // Nothing new anywhere has said so in a line of its own.
+    if (m_targets.size() < 2 || (m_copiedCount == 0 && m_errorCount == 0 && m_targets.front().nothingNew))
         return outcomes;
     for (const RunTarget& target : m_targets)
         outcomes.push_back(DestinationOutcome{target.folder, target.result.filesCopied,
                                               m_sourceErrors + target.result.ownErrors,
-                                              target.result.lostError});
+                                              target.result.lostError, target.nothingNew});
     return outcomes;
 }
 
@@ -270,6 +271,7 @@ void CDriveJob::SetUpRecords() {
     for (RunTarget& target : m_targets) {
         target.records.reset();
         target.result = {};
+        target.nothingNew = false;
         target.records.emplace(m_options.copying, RunPlace{m_source, target.folder, m_options.IntoCopyTo(),
                                                            label, serial, started});
         for (const RunRecords::Failure& failure : target.records->TakeStartFailures())
@@ -293,9 +295,13 @@ void CDriveJob::FinishRecords(bool stopped) {
     for (RunTarget& target : m_targets) {
         if (!target.records)
             continue;
-        const bool folderRemoved = nothingNew && !m_options.IntoCopyTo() &&
-                                   platform::RemoveEmptyFolder(target.folder) == platform::kSuccess;
         const uint32_t errors = m_errorCount - (ownErrors - target.result.ownErrors);
+        // A destination that held every file already keeps no folder either, though the other got some.
+        const bool nothingNewHere =
+            target.records->SkipsFiles() && !stopped && target.result.filesCopied == 0 && errors == 0;
+        target.nothingNew = nothingNew || nothingNewHere;
+        const bool folderRemoved = target.nothingNew && !m_options.IntoCopyTo() &&
+                                   platform::RemoveEmptyFolder(target.folder) == platform::kSuccess;
         const std::vector<RunRecords::Failure> failures =
             target.records->Finish(platform::GetLocalTime(), stopped, errors, folderRemoved);
         target.records.reset();

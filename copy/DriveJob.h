@@ -106,6 +106,7 @@ private:
         std::wstring belowSource;
         std::optional<RunRecords> records;
         CopyTargetResult result;
+        bool nothingNew = false; // it held every file: its run folder is removed again
     };
 
     const int32_t m_driveIndex;

@@ -151,6 +151,10 @@ std::wstring DestinationsText(std::span<const DestinationOutcome> destinations, 
                     CountText(destination.files, L"file", L"files") + L").";
             continue;
         }
+        if (destination.nothingNew) {
+            text += L"nothing new.";
+            continue;
+        }
         text += CountText(destination.files, L"file", L"files") + (verified ? L" verified" : L" copied");
         if (destination.errors != 0)
             text += L", " + CountText(destination.errors, L"error", L"errors");

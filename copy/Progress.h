@@ -55,6 +55,7 @@ struct DestinationOutcome {
     uint64_t files = 0;                                 // copied into it
     uint32_t errors = 0;                                // entries that did not reach it
     platform::ErrorCode lostError = platform::kSuccess; // nonzero: it stopped as a whole
+    bool nothingNew = false;                            // it held every file: its folder is gone again
 };
 
 // "D:\Cards\017: 1,234 files verified.", "D:\Cards\017: 1,230 files copied, 4 errors." or
