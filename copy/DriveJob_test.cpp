@@ -400,4 +400,27 @@ TEST_F(TwoDestinations, OnlyNewFilesGoWhereTheyAreMissing) {
     EXPECT_FALSE(m_backup.Exists("002"));
 }
 
+// A destination whose run folder cannot be made is named with its reason; the run goes into the other.
+TEST_F(TwoDestinations, ADestinationThatCannotBePreparedLeavesTheOther) {
+    for (const bool firstMissing : {true, false}) {
+        RunOptions options = copytest::NumberedRunIn(firstMissing ? L"D:\\missing" : L"D:\\");
+        options.alsoCopyTo = firstMissing ? L"G:\\" : L"G:\\missing";
+        const size_t before = m_host.Lines().size();
+        m_job.Attach(options);
+        ASSERT_TRUE(m_host.WaitForRunEnd());
+        const std::vector<std::wstring> all = m_host.Texts();
+        const std::vector<std::wstring> texts(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        const std::wstring missing = firstMissing
+                                         ? L"No copy is made in the \"Copy to\" folder D:\\missing: "
+                                         : L"No copy is made in the \"Also copy to\" folder G:\\missing: ";
+        EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                                [&](const std::wstring& text) { return text.rfind(missing, 0) == 0; }),
+                  1)
+            << texts[1];
+        EXPECT_EQ(texts.back(), L"Finished.");
+        EXPECT_EQ((firstMissing ? m_backup : m_disk).ReadFile("000/b.jpg"), "bee");
+        EXPECT_EQ(m_job.Destination(), firstMissing ? L"G:\\000" : L"D:\\000");
+    }
+}
+
 } // namespace
