@@ -17,6 +17,11 @@ std::wstring SourceOf(int32_t driveIndex) {
     return std::wstring{DriveLetter(driveIndex), L':'};
 }
 
+bool SameTime(const platform::LocalTime& a, const platform::LocalTime& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second && a.milliseconds == b.milliseconds;
+}
+
 // Why no run folder can be made in a "Copy to" text: the system's reason when the folder cannot be
 // looked at.
 std::wstring WhyNoFolder(const std::wstring& copyTo) {
@@ -267,7 +272,14 @@ void CDriveJob::SetUpRecords() {
         if (platform::VolumeSerial(root, number))
             serial = number;
     }
-    const platform::LocalTime started = platform::GetLocalTime();
+    // Runs into "Copy to" itself name their side files by their start: two runs of the drive within
+    // one reading of the clock would share them, and the second would clear the first's.
+    platform::LocalTime started = platform::GetLocalTime();
+    while (SameTime(started, m_lastStart)) {
+        platform::YieldTimeSlice();
+        started = platform::GetLocalTime();
+    }
+    m_lastStart = started;
     for (RunTarget& target : m_targets) {
         target.records.reset();
         target.result = {};

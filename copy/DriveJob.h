@@ -112,6 +112,7 @@ private:
     const int32_t m_driveIndex;
     std::deque<RunTarget> m_targets; // "Copy to" first; a deque: records stay where they are made
     uint32_t m_sourceErrors = 0;     // of m_errorCount: those on the volume's side
+    platform::LocalTime m_lastStart; // of the last run, whose side files' names a new run must not take
     const std::wstring m_source;
     std::wstring m_sizeText;
     uint64_t m_totalBytes = 0;
