@@ -16,6 +16,7 @@ void RunCompletionActions(HWND owner, const CompletionRequest& request) {
     if (plan.soundBeep)
         MessageBeep(MB_ICONASTERISK);
     if (plan.popup)
-        MessageBoxW(owner, CompletionPopupText(request.driveIndex, request.errorCount).c_str(), L"Harvex",
-                    MB_SYSTEMMODAL | MB_ICONINFORMATION);
+        MessageBoxW(owner,
+                    CompletionPopupText(request.driveIndex, request.errorCount, request.destinations).c_str(),
+                    L"Harvex", MB_SYSTEMMODAL | MB_ICONINFORMATION);
 }

@@ -2,7 +2,7 @@
 // into a new folder "copy" inside another host folder mapped as drive D: ("Copy to").
 //
 //   engine_copy SOURCE_FOLDER DESTINATION_FOLDER [--host=dialog|null] [--level=0|1|2] [--batch-ms=N]
-//               [--verify] [--only-new] [--folder=NAME]
+//               [--verify] [--only-new] [--folder=NAME] [--also-copy-to=DIR]
 //
 // --host=dialog (the default) handles the reports as the main dialog does: a ReportQueue wakes a
 // consumer thread, which takes each batch, formats its lines with ViewReportBatch at the given log
@@ -14,6 +14,8 @@
 // copies" and "Copy only files not copied before". --folder gives the volume its label ("copy" by default):
 // the run is filed by label, so its folder is D:\NAME (NAME.000 and on when that is taken), with its
 // checksum list and record beside it, where a second arrival of the same volume finds them.
+// --also-copy-to=DIR maps the host folder DIR as drive G: and sets it as "Also copy to": each file is
+// read once and written to both, and G: gets its run folder by the same rule.
 #include "app/ReportQueue.h"
 #include "copy/DriveJob.h"
 #include "copy/Progress.h"
@@ -33,6 +35,7 @@ namespace {
 
 constexpr wchar_t kSourceLetter = L'Q';
 constexpr wchar_t kDestinationLetter = L'D';
+constexpr wchar_t kSecondDestinationLetter = L'G';
 constexpr int32_t kSourceDriveIndex = kSourceLetter - L'A';
 
 // The log box keeps at most this many lines and drops this many of the oldest at once.
@@ -42,6 +45,7 @@ constexpr size_t kLogBoxTrimLines = 1000;
 struct Options {
     std::string source;
     std::string destination;
+    std::string alsoCopyTo; // a host folder, or empty for one destination
     bool dialogHost = true;
     int32_t logLevel = static_cast<int32_t>(LogLevel::Files); // the combo box index the dialog filters by
     int batchMs = 0;
@@ -65,6 +69,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.run.copying.m_verify = 1;
         else if (arg == "--only-new")
             options.run.copying.m_onlyNew = 1;
+        else if (arg.rfind("--also-copy-to=", 0) == 0)
+            options.alsoCopyTo = arg.substr(15);
         else if (arg.rfind("--folder=", 0) == 0)
             options.folder = std::wstring(arg.begin() + 9, arg.end());
         else
@@ -111,6 +117,8 @@ void StartRun(CDriveJob& job, const Options& options) {
     RunOptions run = options.run;
     run.copyTo = std::wstring(1, kDestinationLetter) + L":\\";
     run.folderNaming = FolderNaming::VolumeLabel;
+    if (!options.alsoCopyTo.empty())
+        run.alsoCopyTo = std::wstring(1, kSecondDestinationLetter) + L":\\";
     job.Attach(run);
 }
 
@@ -224,11 +232,14 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: engine_copy SOURCE_FOLDER DESTINATION_FOLDER [--host=dialog|null] "
-                             "[--level=0|1|2] [--batch-ms=N] [--verify] [--only-new] [--folder=NAME]\n");
+                             "[--level=0|1|2] [--batch-ms=N] [--verify] [--only-new] [--folder=NAME] "
+                             "[--also-copy-to=DIR]\n");
         return 2;
     }
     platform::posix::MapDrive(kSourceLetter, options.source, platform::kDriveRemovable, options.folder);
     platform::posix::MapDrive(kDestinationLetter, options.destination, platform::kDriveFixed);
+    if (!options.alsoCopyTo.empty())
+        platform::posix::MapDrive(kSecondDestinationLetter, options.alsoCopyTo, platform::kDriveFixed);
 
     const auto start = std::chrono::steady_clock::now();
     if (!options.dialogHost) {

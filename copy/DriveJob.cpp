@@ -17,13 +17,21 @@ std::wstring SourceOf(int32_t driveIndex) {
     return std::wstring{DriveLetter(driveIndex), L':'};
 }
 
-// "Finished.", "Finished. 1,234 files verified." or "Finished with 2 errors."
-std::wstring FinishedText(uint32_t errorCount, bool verified, uint64_t verifiedCount) {
-    if (errorCount != 0)
-        return platform::Format(L"Finished with %u %ls.", errorCount, errorCount == 1 ? L"error" : L"errors");
-    if (!verified)
-        return L"Finished.";
-    return L"Finished. " + CountText(verifiedCount, L"file", L"files") + L" verified.";
+bool SameTime(const platform::LocalTime& a, const platform::LocalTime& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second && a.milliseconds == b.milliseconds;
+}
+
+// Why no run folder can be made in a "Copy to" text: the system's reason when the folder cannot be
+// looked at.
+std::wstring WhyNoFolder(const std::wstring& copyTo) {
+    if (copyTo.empty())
+        return L"it is empty.";
+    platform::FileInfo info;
+    const platform::ErrorCode error = platform::GetFileInfo(copyTo, info);
+    if (error != platform::kSuccess)
+        return platform::ErrorText(error);
+    return L"no folder can be made in it.";
 }
 
 } // namespace
@@ -135,6 +143,10 @@ void CDriveJob::Run(const RunOptions& options) {
     if (!PrepareDestination(options))
         return;
     Log(LogLevel::Basic, L"Copying...");
+    if (m_targets.size() > 1) {
+        for (const RunTarget& target : m_targets)
+            Log(LogLevel::Basic, L"Copying into " + target.folder);
+    }
     m_progress = 0.0f;
     m_errorCount = 0;
     MeasureTotal();
@@ -142,8 +154,12 @@ void CDriveJob::Run(const RunOptions& options) {
     m_startTick = platform::TickCount();
     m_phase = Phase::Copying;
     SetUpRecords();
-    TreeCopyInput input{m_source, m_destination, m_destinationBelowSource,
-                        &m_stop,  std::nullopt,  m_records ? &*m_records : nullptr};
+    TreeCopyInput input;
+    input.sourceRoot = m_source;
+    input.stop = &m_stop;
+    for (RunTarget& target : m_targets)
+        input.destinations.push_back(
+            CopyDestination{target.folder, target.belowSource, target.records ? &*target.records : nullptr});
     platform::VolumeIdentity volume;
     if (platform::GetVolumeIdentity(DriveRoot(m_driveIndex), volume))
         input.volume = volume;
@@ -151,25 +167,44 @@ void CDriveJob::Run(const RunOptions& options) {
     const TreeCopyResult result = CTreeCopy(std::move(input), *this).Run();
     m_doneBytes = result.doneBytes;
     m_errorCount += result.errorCount;
+    m_sourceErrors = result.sourceErrors;
     m_copiedCount = result.filesCopied;
     m_skippedCount = result.filesSkipped;
+    for (size_t t = 0; t < m_targets.size(); ++t)
+        m_targets[t].result = result.targets[t];
     FinishRun(options, result.volumeChanged);
 }
 
 // On the worker: a "Copy to" on a dead share or a failing card may take the system a long time to
 // answer, and so may the label of the arriving volume.
 bool CDriveJob::PrepareDestination(const RunOptions& options) {
+    m_targets.clear();
+    const bool two = !options.alsoCopyTo.empty();
+    AddDestination(options, options.copyTo, two ? L"Copy to" : nullptr);
+    if (two)
+        AddDestination(options, options.alsoCopyTo, L"Also copy to");
+    if (!m_targets.empty())
+        return true;
+    // An empty destination would put the copy at the root of the current drive.
+    const std::wstring why =
+        L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.";
+    Log(LogLevel::Basic, why);
+    m_host->ShowProgress(NoCopyReport(m_driveIndex, why));
+    return false;
+}
+
+bool CDriveJob::AddDestination(const RunOptions& options, const std::wstring& copyTo, const wchar_t* which) {
     NamingEnvironment& naming = options.naming ? *options.naming : SystemNamingEnvironment();
-    m_destination = MakeDestinationFolder(options.copyTo, options.folderNaming, m_driveIndex, naming);
-    if (m_destination.empty()) {
-        // An empty destination would put the copy at the root of the current drive.
-        const std::wstring why =
-            L"No copy is made: the \"Copy to\" folder is empty, missing or cannot be written.";
-        Log(LogLevel::Basic, why);
-        m_host->ShowProgress(NoCopyReport(m_driveIndex, why));
+    std::wstring folder = MakeDestinationFolder(copyTo, options.folderNaming, m_driveIndex, naming);
+    if (folder.empty()) {
+        if (which != nullptr)
+            Log(LogLevel::Basic, L"No copy is made in the \"" + std::wstring(which) + L"\" folder " + copyTo +
+                                     L": " + WhyNoFolder(copyTo));
         return false;
     }
-    m_destinationBelowSource = UpperPathBelowRoot(m_source, m_destination);
+    RunTarget& target = m_targets.emplace_back();
+    target.belowSource = UpperPathBelowRoot(m_source, folder);
+    target.folder = std::move(folder);
     return true;
 }
 
@@ -192,7 +227,6 @@ void CDriveJob::FinishRun(const RunOptions& options, bool volumeChanged) {
     ProgressReport report;
     report.driveIndex = m_driveIndex;
     FinishRecords(StopRequested() || volumeChanged);
-    m_records.reset();
     report.errorCount = m_errorCount;
     // A changed volume has said why the run stopped; it is not this run's volume to eject.
     if (StopRequested() || volumeChanged) {
@@ -202,47 +236,93 @@ void CDriveJob::FinishRun(const RunOptions& options, bool volumeChanged) {
         m_host->ShowProgress(report);
         return;
     }
-    Log(LogLevel::Basic, FinishedText(m_errorCount, m_options.copying.m_verify != 0, m_copiedCount));
+    const bool verified = m_options.copying.m_verify != 0;
+    const std::vector<DestinationOutcome> outcomes = Outcomes();
+    Log(LogLevel::Basic, FinishedText(m_errorCount, verified, m_copiedCount, outcomes));
     report.state = RunState::Finished;
     m_host->ShowProgress(report);
     m_phase = Phase::Completing;
-    m_host->RunCompletionActions(CompletionRequest{m_driveIndex, options.completion, m_errorCount});
+    m_host->RunCompletionActions(
+        CompletionRequest{m_driveIndex, options.completion, m_errorCount,
+                          outcomes.empty() ? std::wstring() : DestinationsText(outcomes, verified)});
+}
+
+std::vector<DestinationOutcome> CDriveJob::Outcomes() const {
+    std::vector<DestinationOutcome> outcomes;
+    // Nothing new anywhere has said so in a line of its own.
+    if (m_targets.size() < 2 || (m_copiedCount == 0 && m_errorCount == 0 && m_targets.front().nothingNew))
+        return outcomes;
+    for (const RunTarget& target : m_targets)
+        outcomes.push_back(DestinationOutcome{target.folder, target.result.filesCopied,
+                                              m_sourceErrors + target.result.ownErrors,
+                                              target.result.lostError, target.nothingNew});
+    return outcomes;
 }
 
 void CDriveJob::SetUpRecords() {
     m_copiedCount = 0;
     m_skippedCount = 0;
-    m_records.reset();
     // Records exist with both options off too: they clear the side files of an earlier run's name.
     const std::wstring root = DriveRoot(m_driveIndex);
-    RunPlace place{m_source, m_destination, m_options.IntoCopyTo(), {}, {}, platform::GetLocalTime()};
+    std::wstring label;
+    std::optional<uint32_t> serial;
     if (m_options.copying != CopyingOptions{}) {
-        platform::VolumeLabel(root, place.label);
-        uint32_t serial = 0;
-        if (platform::VolumeSerial(root, serial))
-            place.serial = serial;
+        platform::VolumeLabel(root, label);
+        uint32_t number = 0;
+        if (platform::VolumeSerial(root, number))
+            serial = number;
     }
-    m_records.emplace(m_options.copying, std::move(place));
-    for (const RunRecords::Failure& failure : m_records->TakeStartFailures())
-        LogError(L"Cannot write " + failure.path + L": " + platform::ErrorText(failure.error));
-    if (m_records->SerialMissing())
+    // Runs into "Copy to" itself name their side files by their start: two runs of the drive within
+    // one reading of the clock would share them, and the second would clear the first's.
+    platform::LocalTime started = platform::GetLocalTime();
+    while (SameTime(started, m_lastStart)) {
+        platform::YieldTimeSlice();
+        started = platform::GetLocalTime();
+    }
+    m_lastStart = started;
+    for (RunTarget& target : m_targets) {
+        target.records.reset();
+        target.result = {};
+        target.nothingNew = false;
+        target.records.emplace(m_options.copying, RunPlace{m_source, target.folder, m_options.IntoCopyTo(),
+                                                           label, serial, started});
+        for (const RunRecords::Failure& failure : target.records->TakeStartFailures())
+            LogError(L"Cannot write " + failure.path + L": " + platform::ErrorText(failure.error));
+    }
+    if (m_targets.front().records->SerialMissing())
         Log(LogLevel::Basic, L"The serial number of " + m_source + L" cannot be read: every file is copied.");
 }
 
-// A volume with nothing new leaves no folder behind: the run's folder, still empty, goes again.
+// A volume with nothing new leaves no folder behind: the run's folders, still empty, go again.
 void CDriveJob::FinishRecords(bool stopped) {
-    if (!m_records)
-        return;
-    bool folderRemoved = false;
-    if (m_records->SkipsFiles() && !stopped && m_copiedCount == 0 && m_errorCount == 0) {
-        if (!m_options.IntoCopyTo())
-            folderRemoved = platform::RemoveEmptyFolder(m_destination) == platform::kSuccess;
+    const bool nothingNew = m_targets.front().records && m_targets.front().records->SkipsFiles() &&
+                            !stopped && m_copiedCount == 0 && m_errorCount == 0;
+    if (nothingNew)
         Log(LogLevel::Basic, L"Nothing new on " + m_source + L": " +
                                  CountText(m_skippedCount, L"file was", L"files were") + L" copied before.");
+    // Each list counts the errors of the run but those of the other destinations.
+    uint32_t ownErrors = 0;
+    for (const RunTarget& target : m_targets)
+        ownErrors += target.result.ownErrors;
+    for (RunTarget& target : m_targets) {
+        if (!target.records)
+            continue;
+        const uint32_t errors = m_errorCount - (ownErrors - target.result.ownErrors);
+        // A destination that held every file already keeps no folder either, though the other got some.
+        const bool nothingNewHere =
+            target.records->SkipsFiles() && !stopped && target.result.filesCopied == 0 && errors == 0;
+        target.nothingNew = nothingNew || nothingNewHere;
+        const bool folderRemoved = target.nothingNew && !m_options.IntoCopyTo() &&
+                                   platform::RemoveEmptyFolder(target.folder) == platform::kSuccess;
+        const std::vector<RunRecords::Failure> failures =
+            target.records->Finish(platform::GetLocalTime(), stopped, errors, folderRemoved);
+        target.records.reset();
+        // A lost destination has had its line.
+        if (target.result.lostError != platform::kSuccess)
+            continue;
+        for (const RunRecords::Failure& failure : failures)
+            LogError(L"Cannot write " + failure.path + L": " + platform::ErrorText(failure.error));
     }
-    for (const RunRecords::Failure& failure :
-         m_records->Finish(platform::GetLocalTime(), stopped, m_errorCount, folderRemoved))
-        LogError(L"Cannot write " + failure.path + L": " + platform::ErrorText(failure.error));
 }
 
 void CDriveJob::Log(LogLevel level, const std::wstring& text) {

@@ -1,11 +1,13 @@
 #pragma once
 // The copy job of one drive letter: its worker thread, stop request, byte counters and log history.
-// A run copies the drive's whole tree into a new destination folder and reports through IJobHost.
+// A run copies the drive's whole tree into a new destination folder (and one in "Also copy to", when
+// set, from the same read of the volume) and reports through IJobHost.
 //
 // Threads: Attach, Detach, Stop, Close, JoinIfEnded, ClearLog and the queries are called on the
 // user-interface thread; the runs, their destination folder and the tree copy run on the job's worker
 // (which takes a run that waits for it once its current run ends); Log on either.
 #include "copy/JobHost.h"
+#include "copy/Progress.h"
 #include "copy/RunOptions.h"
 #include "copy/RunRecords.h"
 #include "copy/TreeCopy.h"
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <vector>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -65,7 +68,8 @@ public:
     bool StopRequested() const { return m_stop.load() != 0; }
 
     // The figures of the last run. Read them while no worker runs (IsRunning false).
-    const std::wstring& Destination() const { return m_destination; }
+    // The first destination's run folder, empty when none was made.
+    std::wstring Destination() const { return m_targets.empty() ? std::wstring() : m_targets.front().folder; }
     const std::wstring& SizeText() const { return m_sizeText; }
     uint64_t TotalBytes() const { return m_totalBytes; }
     uint64_t DoneBytes() const { return m_doneBytes; }
@@ -81,19 +85,34 @@ private:
     bool TakeWaitingRun(RunOptions& options);
     void Run(const RunOptions& options);
     bool PrepareDestination(const RunOptions& options);
+    // Makes a run folder in copyTo and adds it to the run's destinations; false (logged when
+    // which names the setting of a second destination) when none can be made.
+    bool AddDestination(const RunOptions& options, const std::wstring& copyTo, const wchar_t* which);
     void MeasureTotal();
     void FinishRun(const RunOptions& options, bool volumeChanged);
     // The tree copy's progress, as a report to the host.
     void Progress(uint64_t doneBytes) override;
     void SetUpRecords();
     void FinishRecords(bool stopped);
+    // How each destination ended, for the last line; empty with one destination.
+    std::vector<DestinationOutcome> Outcomes() const;
     void LogError(const std::wstring& text);
 
+    // One destination of the run: its run folder, records and outcome.
+    struct RunTarget {
+        std::wstring folder;
+        // The folder's place on the source drive, upper case, when the user chose a "Copy to"
+        // folder on the drive itself; the walk must not copy the copy.
+        std::wstring belowSource;
+        std::optional<RunRecords> records;
+        CopyTargetResult result;
+        bool nothingNew = false; // it held every file: its run folder is removed again
+    };
+
     const int32_t m_driveIndex;
-    std::wstring m_destination;
-    // The destination's place on the source drive, upper case, when the user chose a "Copy to"
-    // folder on the drive itself; the walk must not copy the copy.
-    std::wstring m_destinationBelowSource;
+    std::deque<RunTarget> m_targets; // "Copy to" first; a deque: records stay where they are made
+    uint32_t m_sourceErrors = 0;     // of m_errorCount: those on the volume's side
+    platform::LocalTime m_lastStart; // of the last run, whose side files' names a new run must not take
     const std::wstring m_source;
     std::wstring m_sizeText;
     uint64_t m_totalBytes = 0;
@@ -101,7 +120,6 @@ private:
     uint32_t m_startTick = 0;
     uint32_t m_errorCount = 0;
     RunOptions m_options;
-    std::optional<RunRecords> m_records;
     uint64_t m_copiedCount = 0;
     uint64_t m_skippedCount = 0;
     mutable LockedObject<LogHistory> m_log;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -312,6 +313,114 @@ TEST(DriveJob, TheHistoryKeepsOnlyTheNewestLines) {
     EXPECT_EQ(history.front().second, L"10");
     EXPECT_EQ(history.back().second, std::to_wstring(CDriveJob::kHistoryLines + 9));
     EXPECT_EQ(host.Lines().size(), CDriveJob::kHistoryLines + 10); // the host still saw every line
+}
+
+// A run into "Copy to" (D:) and "Also copy to" (G:), E: the card.
+class TwoDestinations : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::posix::MapDrive(L'E', m_card.Path(), platform::kDriveRemovable, L"CARD");
+        platform::posix::SetDriveSerial(L'E', 0x1234ABCD);
+        platform::posix::MapDrive(L'D', m_disk.Path(), platform::kDriveFixed);
+        platform::posix::MapDrive(L'G', m_backup.Path(), platform::kDriveRemote);
+        m_card.WriteFile("a.jpg", std::string(200000, 'a'));
+        m_card.WriteFile("b.jpg", "bee");
+        m_card.WriteFile("c.jpg", "sea");
+    }
+    void TearDown() override { platform::posix::UnmapAllDrives(); }
+
+    std::vector<std::wstring> RunCopy(int32_t verify, int32_t onlyNew, const std::wstring& alsoCopyTo) {
+        RunOptions options = copytest::NumberedRunIn(L"D:\\");
+        options.alsoCopyTo = alsoCopyTo;
+        options.copying = {verify, onlyNew};
+        const size_t before = m_host.Lines().size();
+        m_job.Attach(options);
+        EXPECT_TRUE(m_host.WaitForRunEnd());
+        std::vector<std::wstring> texts = m_host.Texts();
+        return std::vector<std::wstring>(texts.begin() + static_cast<std::ptrdiff_t>(before), texts.end());
+    }
+
+    TempFolder m_card;
+    TempFolder m_disk;
+    TempFolder m_backup;
+    RecordingHost m_host;
+    CDriveJob m_job{kDriveE, &m_host};
+};
+
+// The second destination's run folder goes away after the first file (a share dropped): it gets one
+// line and its list says it is not complete, while the first destination gets every file, verified.
+TEST_F(TwoDestinations, ADestinationThatGoesAwayStopsAloneWithOneLine) {
+    m_host.onLine = [this](const LoggedLine& line) {
+        if (line.level == LogLevel::Files && line.text.rfind(L"E:\\", 0) == 0 && m_backup.Exists("000"))
+            platformtest::RemoveTree(m_backup.At("000"));
+    };
+    const std::vector<std::wstring> texts = RunCopy(1, 0, L"G:\\");
+    size_t aboutG = 0;
+    for (const std::wstring& text : texts)
+        aboutG += text.find(L"G:\\000") != std::wstring::npos ? 1 : 0;
+    EXPECT_EQ(aboutG, 3u) << "its name at the start, its one failure, the last line";
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        L"Copying into G:\\000 stopped: The system cannot find the path specified."),
+              texts.end());
+    EXPECT_EQ(texts.back(),
+              L"Finished with 3 errors. D:\\000: 3 files verified. G:\\000: stopped, the destination "
+              L"cannot be reached (0 files).");
+    for (const std::string name : {"a.jpg", "b.jpg", "c.jpg"})
+        EXPECT_EQ(m_disk.ReadFile("000/" + name), m_card.ReadFile(name));
+    EXPECT_EQ(m_disk.ReadFile("000.sha256").find("Not complete"), std::string::npos);
+    EXPECT_NE(m_backup.ReadFile("000.sha256").find("# Not complete: the run had 3 errors"), std::string::npos)
+        << m_backup.ReadFile("000.sha256");
+    EXPECT_EQ(m_host.CompletionErrors(), std::vector<uint32_t>{3});
+}
+
+// A file is skipped only where it was copied before; one that a destination lacks goes there alone.
+// "Nothing new" comes once both hold everything, and leaves no run folder in either.
+TEST_F(TwoDestinations, OnlyNewFilesGoWhereTheyAreMissing) {
+    RunCopy(0, 1, L"");
+    m_card.WriteFile("d.jpg", "dee");
+    std::vector<std::wstring> texts = RunCopy(0, 1, L"G:\\");
+    EXPECT_EQ(texts.back(), L"Finished. D:\\001: 1 file copied. G:\\000: 4 files copied.");
+    EXPECT_TRUE(m_disk.Exists("001/d.jpg"));
+    EXPECT_FALSE(m_disk.Exists("001/a.jpg")) << "D: holds it from the first run";
+    for (const std::string name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
+        EXPECT_EQ(m_backup.ReadFile("000/" + name), m_card.ReadFile(name));
+
+    // A copy gone from G: only: G: gets it again, and D:, which has everything, keeps no folder.
+    platformtest::RemoveTree(m_backup.At("000/b.jpg"));
+    texts = RunCopy(0, 1, L"G:\\");
+    EXPECT_EQ(texts.back(), L"Finished. D:\\002: nothing new. G:\\001: 1 file copied.");
+    EXPECT_FALSE(m_disk.Exists("002"));
+    EXPECT_EQ(m_backup.ReadFile("001/b.jpg"), "bee");
+
+    texts = RunCopy(0, 1, L"G:\\");
+    EXPECT_EQ(texts.back(), L"Finished.");
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"Nothing new on E:: 4 files were copied before."),
+              texts.end());
+    EXPECT_FALSE(m_disk.Exists("002"));
+    EXPECT_FALSE(m_backup.Exists("002"));
+}
+
+// A destination whose run folder cannot be made is named with its reason; the run goes into the other.
+TEST_F(TwoDestinations, ADestinationThatCannotBePreparedLeavesTheOther) {
+    for (const bool firstMissing : {true, false}) {
+        RunOptions options = copytest::NumberedRunIn(firstMissing ? L"D:\\missing" : L"D:\\");
+        options.alsoCopyTo = firstMissing ? L"G:\\" : L"G:\\missing";
+        const size_t before = m_host.Lines().size();
+        m_job.Attach(options);
+        ASSERT_TRUE(m_host.WaitForRunEnd());
+        const std::vector<std::wstring> all = m_host.Texts();
+        const std::vector<std::wstring> texts(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        const std::wstring missing = firstMissing
+                                         ? L"No copy is made in the \"Copy to\" folder D:\\missing: "
+                                         : L"No copy is made in the \"Also copy to\" folder G:\\missing: ";
+        EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                                [&](const std::wstring& text) { return text.rfind(missing, 0) == 0; }),
+                  1)
+            << texts[1];
+        EXPECT_EQ(texts.back(), L"Finished.");
+        EXPECT_EQ((firstMissing ? m_backup : m_disk).ReadFile("000/b.jpg"), "bee");
+        EXPECT_EQ(m_job.Destination(), firstMissing ? L"G:\\000" : L"D:\\000");
+    }
 }
 
 } // namespace

@@ -25,6 +25,8 @@ struct CompletionRequest {
     int32_t driveIndex = 0;
     CompletionOptions options;
     uint32_t errorCount = 0; // files and folders that could not be copied
+    // With two destinations, how each ended ("D:\\Cards\\017: 1,234 files verified. ..."); else empty.
+    std::wstring destinations = {};
 };
 
 class IJobHost {

@@ -1,5 +1,6 @@
 #include "copy/Progress.h"
 
+#include "copy/CopyTarget.h"
 #include "drives/DriveTypes.h"
 #include "platform/Drives.h"
 #include "platform/Text.h"
@@ -139,9 +140,49 @@ CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveTy
     return plan;
 }
 
-std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount) {
+std::wstring DestinationsText(std::span<const DestinationOutcome> destinations, bool verified) {
+    std::wstring text;
+    for (const DestinationOutcome& destination : destinations) {
+        if (!text.empty())
+            text += L' ';
+        text += destination.folder + L": ";
+        if (destination.lostError != platform::kSuccess) {
+            text += L"stopped, " + LostDestinationText(destination.lostError) + L" (" +
+                    CountText(destination.files, L"file", L"files") + L").";
+            continue;
+        }
+        if (destination.nothingNew) {
+            text += L"nothing new.";
+            continue;
+        }
+        text += CountText(destination.files, L"file", L"files") + (verified ? L" verified" : L" copied");
+        if (destination.errors != 0)
+            text += L", " + CountText(destination.errors, L"error", L"errors");
+        text += L'.';
+    }
+    return text;
+}
+
+std::wstring FinishedText(uint32_t errorCount, bool verified, uint64_t verifiedCount,
+                          std::span<const DestinationOutcome> destinations) {
+    if (destinations.size() > 1) {
+        const std::wstring start = errorCount != 0 ? platform::Format(L"Finished with %u %ls.", errorCount,
+                                                                      errorCount == 1 ? L"error" : L"errors")
+                                                   : std::wstring(L"Finished.");
+        return start + L' ' + DestinationsText(destinations, verified);
+    }
+    if (errorCount != 0)
+        return platform::Format(L"Finished with %u %ls.", errorCount, errorCount == 1 ? L"error" : L"errors");
+    if (!verified)
+        return L"Finished.";
+    return L"Finished. " + CountText(verifiedCount, L"file", L"files") + L" verified.";
+}
+
+std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount, const std::wstring& destinations) {
     const wchar_t letter = DriveLetter(driveIndex);
     std::wstring text = std::wstring(L"Copying finished for drive \\\\.\\") + letter + L':';
+    if (!destinations.empty())
+        return text + L'\n' + destinations;
     // A run with failures must not read like a clean one.
     if (errorCount == 1)
         text += L"\n1 file or folder could not be copied.";

@@ -2,9 +2,11 @@
 // What a run's progress reports look like on screen: the size and time-left texts, the progress
 // line with its bar position, and the completion actions a finished run calls for.
 #include "copy/JobHost.h"
+#include "platform/Errors.h"
 #include "settings/CompletionOptions.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 // "%.2f %s" in units of 1024: 0.00 B, 1023.00 B, 1.50 KiB, 1.00 GiB.
@@ -47,6 +49,25 @@ struct CompletionPlan {
 // driveType is the platform's type of the drive's root; 7 and above count as 0 (unknown).
 CompletionPlan PlanCompletion(const CompletionOptions& options, uint32_t driveType);
 
+// How the copy into one destination ended.
+struct DestinationOutcome {
+    std::wstring folder;
+    uint64_t files = 0;                                 // copied into it
+    uint32_t errors = 0;                                // entries that did not reach it
+    platform::ErrorCode lostError = platform::kSuccess; // nonzero: it stopped as a whole
+    bool nothingNew = false;                            // it held every file: its folder is gone again
+};
+
+// "D:\Cards\017: 1,234 files verified.", "D:\Cards\017: 1,230 files copied, 4 errors." or
+// "\\nas\cards\004: stopped, the destination is full (812 files)." for each destination, in order.
+std::wstring DestinationsText(std::span<const DestinationOutcome> destinations, bool verified);
+
+// The run's last line: "Finished.", "Finished. 1,234 files verified." or "Finished with 2 errors.";
+// with two destinations followed by how each ended (DestinationsText).
+std::wstring FinishedText(uint32_t errorCount, bool verified, uint64_t verifiedCount,
+                          std::span<const DestinationOutcome> destinations = {});
+
 // "Copying finished for drive \\.\E:", and for a run with errors a second line: "3 files or folders
-// could not be copied."
-std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount);
+// could not be copied." With two destinations the second line says how each ended.
+std::wstring CompletionPopupText(int32_t driveIndex, uint32_t errorCount,
+                                 const std::wstring& destinations = {});

@@ -187,3 +187,30 @@ TEST(CompletionPopupText, NamesTheDevicePathAndWhatFailed) {
 }
 
 } // namespace
+
+TEST(Progress, TheLastLineAndThePopUpSayHowEachDestinationEnded) {
+    const DestinationOutcome clean{L"D:\\Cards\\017", 1234, 0, platform::kSuccess};
+    const DestinationOutcome full{L"\\\\nas\\cards\\004", 812, 423, platform::kErrorDiskFull};
+    const DestinationOutcome gone{L"G:\\000", 0, 3, platform::kErrorPathNotFound};
+    const DestinationOutcome partly{L"H:\\000", 1230, 4, platform::kSuccess};
+    const DestinationOutcome both[] = {clean, full};
+    EXPECT_EQ(
+        FinishedText(423, true, 2046, both),
+        L"Finished with 423 errors. D:\\Cards\\017: 1,234 files verified. \\\\nas\\cards\\004: stopped, the "
+        L"destination is full (812 files).");
+    const DestinationOutcome other[] = {partly, gone};
+    EXPECT_EQ(
+        FinishedText(7, false, 1230, other),
+        L"Finished with 7 errors. H:\\000: 1,230 files copied, 4 errors. G:\\000: stopped, the destination "
+        L"cannot be reached (0 files).");
+    const DestinationOutcome twoClean[] = {clean, clean};
+    EXPECT_EQ(FinishedText(0, true, 2468, twoClean),
+              L"Finished. D:\\Cards\\017: 1,234 files verified. D:\\Cards\\017: 1,234 files verified.");
+    // One destination: the line as ever.
+    EXPECT_EQ(FinishedText(0, true, 3), L"Finished. 3 files verified.");
+    EXPECT_EQ(FinishedText(2, true, 3), L"Finished with 2 errors.");
+    EXPECT_EQ(
+        CompletionPopupText(4, 423, DestinationsText(both, true)),
+        L"Copying finished for drive \\\\.\\E:\nD:\\Cards\\017: 1,234 files verified. \\\\nas\\cards\\004: "
+        L"stopped, the destination is full (812 files).");
+}

@@ -21,13 +21,35 @@ bool IsDotEntry(const std::wstring& name) {
     return name == L"." || name == L"..";
 }
 
+// A copy's failure that is the whole file's. One copy alone reports its own failure as the result:
+// with one destination that is the file's failure as ever; a copy going again alone (its temporary
+// name was taken) keeps it as its own.
+bool EndsEveryCopy(ErrorCode error, size_t going, size_t copies) {
+    return error != platform::kSuccess && error != platform::kErrorFileExists && (going > 1 || copies == 1);
+}
+
 } // namespace
 
-CTreeCopy::CTreeCopy(TreeCopyInput input, ITreeCopySink& sink) : m_input(std::move(input)), m_sink(sink) {}
+// One destination's copy of the file in progress.
+struct CTreeCopy::FileCopy {
+    size_t target = 0;
+    std::wstring folder; // the file's folder in that destination, whole
+    std::wstring folderRel;
+    std::wstring temporary; // its name in folder
+    platform::ErrorCode error = platform::kErrorFileExists;
+    bool differs = false;
+    bool timeKept = true;
+    platform::Sha256Digest digest{};
+};
+
+CTreeCopy::CTreeCopy(TreeCopyInput input, ITreeCopySink& sink) : m_input(std::move(input)), m_sink(sink) {
+    m_result.targets.resize(m_input.destinations.size());
+}
 
 TreeCopyResult CTreeCopy::Run() {
     m_lastVolumeCheck = platform::TickCount();
     std::vector<Folder> stack(1);
+    stack.back().places.resize(m_input.destinations.size());
     m_stack = &stack;
     if (!ReadListing(stack.back()))
         stack.clear();
@@ -35,8 +57,7 @@ TreeCopyResult CTreeCopy::Run() {
         Folder& top = stack.back();
         if (top.next == top.entries.size()) {
             FinishFolder(top);
-            if (m_input.records)
-                m_input.records->Flush();
+            FlushRecords(false);
             stack.pop_back();
             continue;
         }
@@ -64,14 +85,12 @@ TreeCopyResult CTreeCopy::Run() {
         Folder child;
         child.name = entry.name;
         child.sourceRel = sourceRel;
-        child.destinationRel = ChildWalkPath(top.destinationRel, NameInCopy(entry.name, {}).name);
-        child.made = !MakesFoldersLazily();
-        if (child.made) {
-            std::optional<std::wstring> placed = PlaceFolder(top.destinationRel, entry.name);
-            if (placed) {
-                child.destinationRel = ChildWalkPath(top.destinationRel, *placed);
-                LogRenamed(SourcePath(sourceRel), NameInCopy(entry.name, {}), *placed);
-            }
+        for (size_t t = 0; t < top.places.size(); ++t) {
+            FolderPlace place{ChildWalkPath(top.places[t].rel, NameInCopy(entry.name, {}).name),
+                              !MakesFoldersLazily() && !Lost(t)};
+            if (place.made)
+                PlaceFolder(t, top.places[t].rel, SourcePath(sourceRel), entry.name, place);
+            child.places.push_back(std::move(place));
         }
         // Pushing may move the stack: top is not used after this.
         if (ReadListing(child))
@@ -87,11 +106,22 @@ TreeCopyResult CTreeCopy::Run() {
 }
 
 bool CTreeCopy::ShouldEnd() {
-    if (m_input.records)
-        m_input.records->FlushIfDue();
-    if (StopRequested() || m_result.volumeChanged)
+    FlushRecords(true);
+    if (StopRequested() || m_result.volumeChanged || AllLost())
         return true;
     return VolumeCheckDue() && !VolumeUnchanged();
+}
+
+void CTreeCopy::FlushRecords(bool onlyIfDue) {
+    for (size_t t = 0; t < m_input.destinations.size(); ++t) {
+        RunRecords* records = m_input.destinations[t].records;
+        if (records == nullptr || Lost(t))
+            continue;
+        if (onlyIfDue)
+            records->FlushIfDue();
+        else
+            records->Flush();
+    }
 }
 
 void CTreeCopy::CopyEntry(const Folder& parent, const platform::FolderEntry& entry) {
@@ -107,28 +137,33 @@ void CTreeCopy::LogLink(const std::wstring& source) {
     LogError(L"Not copied: " + source + L" is a link.");
 }
 
-std::optional<std::wstring> CTreeCopy::PlaceFolder(const std::wstring& parentRel, const std::wstring& name) {
-    const std::wstring safe = NameInCopy(name, {}).name;
+bool CTreeCopy::PlaceFolder(size_t t, const std::wstring& parentRel, const std::wstring& source,
+                            const std::wstring& name, FolderPlace& place) {
+    const CopyName wanted = NameInCopy(name, {});
     ErrorCode error = platform::kSuccess;
     for (uint32_t number = 1; number <= kMaxNameNumber; ++number) {
-        const std::wstring candidate = number == 1 ? safe : NumberedName(safe, number);
-        const std::wstring path = DestinationPath(ChildWalkPath(parentRel, candidate));
+        const std::wstring candidate = number == 1 ? wanted.name : NumberedName(wanted.name, number);
+        const std::wstring path = DestinationPath(t, ChildWalkPath(parentRel, candidate));
         error = platform::CreateFolder(path);
-        if (error == platform::kSuccess)
-            return candidate;
-        if (error != platform::kErrorAlreadyExists)
-            break;
         // A folder of that name takes the content in as well; a file or a link does not.
         platform::FileInfo info;
-        const bool isFolder = platform::GetFileInfo(path, info) == platform::kSuccess &&
-                              (info.attributes & platform::kAttrDirectory) != 0 &&
-                              (info.attributes & platform::kAttrReparsePoint) == 0;
-        if (isFolder)
-            return candidate;
+        const bool placed =
+            error == platform::kSuccess || (error == platform::kErrorAlreadyExists &&
+                                            platform::GetFileInfo(path, info) == platform::kSuccess &&
+                                            (info.attributes & platform::kAttrDirectory) != 0 &&
+                                            (info.attributes & platform::kAttrReparsePoint) == 0);
+        if (placed) {
+            place = FolderPlace{ChildWalkPath(parentRel, candidate), true};
+            LogRenamed(t, source, wanted, candidate);
+            return true;
+        }
+        if (error != platform::kErrorAlreadyExists)
+            break;
     }
-    LogError(L"CreateDirectory failed for " + DestinationPath(ChildWalkPath(parentRel, safe)) + L": " +
-             platform::ErrorText(error));
-    return std::nullopt;
+    TargetError(t, error,
+                L"CreateDirectory failed for " + DestinationPath(t, ChildWalkPath(parentRel, wanted.name)) +
+                    L": " + platform::ErrorText(error));
+    return false;
 }
 
 bool CTreeCopy::ReadListing(Folder& folder) {
@@ -162,17 +197,36 @@ void CTreeCopy::FinishFolder(const Folder& folder) {
     // Its files get their names before the folder its read-only bit and times.
     if (!m_pending.empty() && !VolumeUnchanged())
         return;
-    if (folder.sourceRel.empty() || !folder.made)
+    if (folder.sourceRel.empty())
+        return;
+    bool anyMade = false;
+    for (size_t t = 0; t < folder.places.size(); ++t)
+        anyMade = anyMade || (folder.places[t].made && !Lost(t));
+    if (!anyMade)
         return;
     const std::wstring source = SourcePath(folder.sourceRel);
-    const std::wstring destination = DestinationPath(folder.destinationRel);
     platform::FileInfo info;
     if (platform::GetFileInfo(source, info) != platform::kSuccess) {
         LogError(L"GetFileAttributesEx failed for " + source);
         return;
     }
-    platform::SetAttributes(destination, info.attributes);
-    platform::SetFolderTimes(destination, info.creationTime, info.lastAccessTime, info.lastWriteTime);
+    for (size_t t = 0; t < folder.places.size(); ++t) {
+        if (!folder.places[t].made || Lost(t))
+            continue;
+        const std::wstring destination = DestinationPath(t, folder.places[t].rel);
+        platform::SetAttributes(destination, info.attributes);
+        platform::SetFolderTimes(destination, info.creationTime, info.lastAccessTime, info.lastWriteTime);
+    }
+}
+
+bool CTreeCopy::NeedsCopy(const std::wstring& sourceRel, const platform::FolderEntry& entry,
+                          std::vector<size_t>& targets) {
+    for (size_t t = 0; t < m_input.destinations.size(); ++t) {
+        const RunRecords* records = m_input.destinations[t].records;
+        if (records == nullptr || !records->CopiedBefore(sourceRel, entry.size, entry.lastWriteTime))
+            targets.push_back(t);
+    }
+    return !targets.empty();
 }
 
 void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& entry) {
@@ -180,30 +234,38 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
         return;
     const std::wstring sourceRel = ChildWalkPath(parent.sourceRel, entry.name);
     const std::wstring source = SourcePath(sourceRel);
-    if (m_input.records && m_input.records->CopiedBefore(sourceRel, entry.size, entry.lastWriteTime)) {
+    std::vector<size_t> lacking;
+    if (!NeedsCopy(sourceRel, entry, lacking)) {
         ++m_result.filesSkipped;
         m_result.doneBytes += entry.size;
         m_sink.Progress(m_result.doneBytes);
         m_sink.Log(LogLevel::Files, L"Skipped " + source + L": copied before.");
         return;
     }
-    if (!MakeWaitingFolders())
-        return;
-    // The stack's last folder is this file's: parent's place may have changed with the folders made.
-    const Folder& folderNow = m_stack->back();
-    const std::wstring folder = DestinationPath(folderNow.destinationRel);
-    CopyName inCopy = NameInCopy(entry.name, {true, m_input.intoCopyTo && parent.sourceRel.empty()});
-    std::wstring temporary;
-    platform::Sha256Digest digest{};
-    bool differs = false;
-    bool timeKept = true;
-    ErrorCode error = platform::kErrorFileExists;
-    const std::wstring base = TemporaryName(inCopy.name);
-    for (uint32_t number = 1; number <= kMaxNameNumber && error == platform::kErrorFileExists; ++number) {
-        // A name taken by an earlier copy's leftover is passed over.
-        temporary = number == 1 ? base : NumberedName(base, number);
-        error = CopyData(source, JoinWalkPath(folder, temporary), digest, differs, timeKept);
+    std::vector<FileCopy> copies;
+    for (const size_t t : lacking) {
+        // A lost destination's files only count; a folder that cannot be made is its files' error.
+        if (Lost(t)) {
+            TargetError(t, platform::kSuccess, {});
+            continue;
+        }
+        if (!MakeWaitingFolders(t))
+            continue;
+        // The stack's last folder is this file's: parent's place may have changed with the folders made.
+        const std::wstring& folderRel = m_stack->back().places[t].rel;
+        FileCopy copy;
+        copy.target = t;
+        copy.folder = DestinationPath(t, folderRel);
+        copy.folderRel = folderRel;
+        copies.push_back(std::move(copy));
     }
+    if (copies.empty()) {
+        m_result.doneBytes += entry.size;
+        m_sink.Progress(m_result.doneBytes);
+        return;
+    }
+    CopyName inCopy = NameInCopy(entry.name, {true, m_input.intoCopyTo && parent.sourceRel.empty()});
+    const ErrorCode error = CopyData(source, copies, TemporaryName(inCopy.name));
     m_result.doneBytes += m_fileTotal;
     m_fileTotal = 0;
     m_sink.Progress(m_result.doneBytes);
@@ -213,10 +275,6 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
         m_sink.Log(LogLevel::Files, source);
     if (quiet && error != platform::kSuccess)
         return; // cut short by the stop request or by a changed volume: no failure of its own
-    if (differs) {
-        LogError(L"Verify failed for " + source + L": the copy differs from the source.");
-        return;
-    }
     if (error == platform::kErrorStoppedOnSymlink) {
         LogLink(source);
         return;
@@ -225,43 +283,97 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
         LogError(L"CopyFileEx failed for " + source + L": " + platform::ErrorText(error));
         return;
     }
+    bool timeKept = true;
+    for (FileCopy& copy : copies) {
+        if (quiet && copy.error != platform::kSuccess)
+            continue;
+        if (copy.differs) {
+            TargetError(copy.target, platform::kSuccess,
+                        L"Verify failed for " + source + Into(copy.target) +
+                            L": the copy differs from the source.");
+            continue;
+        }
+        if (copy.error != platform::kSuccess) {
+            TargetError(copy.target, copy.error,
+                        L"CopyFileEx failed for " + source + Into(copy.target) + L": " +
+                            platform::ErrorText(copy.error));
+            continue;
+        }
+        timeKept = timeKept && copy.timeKept;
+        m_pending.push_back(PendingFile{source, inCopy, copy.folder, copy.temporary, sourceRel,
+                                        copy.folderRel, copy.target, entry.size, entry.lastWriteTime,
+                                        copy.digest});
+    }
     if (!timeKept)
         m_sink.Log(LogLevel::Basic,
                    L"Warning: " + source + L" is copied without its time: the destination cannot take it.");
-    m_pending.push_back(PendingFile{source, std::move(inCopy), folder, temporary, sourceRel,
-                                    folderNow.destinationRel, entry.size, entry.lastWriteTime, digest});
     if (!m_input.volume)
         FilePending();
 }
 
-ErrorCode CTreeCopy::CopyData(const std::wstring& source, const std::wstring& temporary,
-                              platform::Sha256Digest& digest, bool& differs, bool& timeKept) {
-    if (!m_input.records || !m_input.records->Verifying())
-        return platform::CopyToNewFile(source, temporary, &OnCopyProgress, this, m_input.stop);
-    const VerifiedCopyResult result = CopyAndVerify(source, temporary, &OnCopyProgress, this, m_input.stop);
-    digest = result.digest;
-    differs = result.differs;
-    timeKept = result.timeKept;
-    return result.error;
+ErrorCode CTreeCopy::CopyData(const std::wstring& source, std::vector<FileCopy>& copies,
+                              const std::wstring& base) {
+    const bool verifying =
+        m_input.destinations[0].records != nullptr && m_input.destinations[0].records->Verifying();
+    for (uint32_t number = 1; number <= kMaxNameNumber; ++number) {
+        // A name taken by an earlier copy's leftover is passed over: that copy goes again, alone.
+        std::vector<FileCopy*> going;
+        std::vector<std::wstring> paths;
+        for (FileCopy& copy : copies) {
+            if (copy.error != platform::kErrorFileExists)
+                continue;
+            copy.temporary = number == 1 ? base : NumberedName(base, number);
+            going.push_back(&copy);
+            paths.push_back(JoinWalkPath(copy.folder, copy.temporary));
+        }
+        if (going.empty())
+            return platform::kSuccess;
+        if (verifying) {
+            std::vector<VerifiedCopyResult> results(going.size());
+            const ErrorCode error =
+                CopyAndVerifyAll(source, paths, results, &OnCopyProgress, this, m_input.stop);
+            for (size_t k = 0; k < going.size(); ++k) {
+                going[k]->error = results[k].error;
+                going[k]->differs = results[k].differs;
+                going[k]->timeKept = results[k].timeKept;
+                going[k]->digest = results[k].digest;
+            }
+            if (EndsEveryCopy(error, going.size(), copies.size()))
+                return error;
+            continue;
+        }
+        std::vector<platform::NewFileCopy> newFiles;
+        for (const std::wstring& path : paths)
+            newFiles.push_back(platform::NewFileCopy{path});
+        const ErrorCode error =
+            platform::CopyToNewFiles(source, newFiles, &OnCopyProgress, this, m_input.stop, nullptr);
+        for (size_t k = 0; k < going.size(); ++k) {
+            going[k]->error = newFiles[k].error;
+            going[k]->timeKept = newFiles[k].timeKept;
+        }
+        if (EndsEveryCopy(error, going.size(), copies.size()))
+            return error;
+    }
+    return platform::kSuccess;
 }
 
 bool CTreeCopy::MakesFoldersLazily() const {
-    return m_input.records && m_input.records->SkipsFiles();
+    for (const CopyDestination& destination : m_input.destinations) {
+        if (destination.records != nullptr && destination.records->SkipsFiles())
+            return true;
+    }
+    return false;
 }
 
-bool CTreeCopy::MakeWaitingFolders() {
+bool CTreeCopy::MakeWaitingFolders(size_t t) {
     std::vector<Folder>& stack = *m_stack;
     for (size_t i = 1; i < stack.size(); ++i) {
         Folder& folder = stack[i];
-        if (folder.made)
+        if (folder.places[t].made)
             continue;
-        const std::wstring& parentRel = stack[i - 1].destinationRel;
-        std::optional<std::wstring> placed = PlaceFolder(parentRel, folder.name);
-        if (!placed)
+        if (!PlaceFolder(t, stack[i - 1].places[t].rel, SourcePath(folder.sourceRel), folder.name,
+                         folder.places[t]))
             return false;
-        folder.made = true;
-        folder.destinationRel = ChildWalkPath(parentRel, *placed);
-        LogRenamed(SourcePath(folder.sourceRel), NameInCopy(folder.name, {}), *placed);
     }
     return true;
 }
@@ -275,15 +387,18 @@ void CTreeCopy::FilePending() {
         const ErrorCode error = GiveFinalName(temporary, file.folder, file.inCopy.name, placed);
         if (error != platform::kSuccess) {
             RemoveTemporary(temporary);
-            LogError(L"MoveFileEx failed for " + file.source + L": " + platform::ErrorText(error));
+            TargetError(file.target, error,
+                        L"MoveFileEx failed for " + file.source + Into(file.target) + L": " +
+                            platform::ErrorText(error));
             continue;
         }
         ++m_result.filesCopied;
-        if (m_input.records)
-            m_input.records->FileCopied(file.sourceRel, ChildWalkPath(file.destinationFolderRel, placed),
-                                        file.size, file.lastWriteTime, file.digest);
+        ++m_result.targets[file.target].filesCopied;
+        if (RunRecords* records = m_input.destinations[file.target].records)
+            records->FileCopied(file.sourceRel, ChildWalkPath(file.destinationFolderRel, placed), file.size,
+                                file.lastWriteTime, file.digest);
         if (!StopRequested())
-            LogRenamed(file.source, file.inCopy, placed);
+            LogRenamed(file.target, file.source, file.inCopy, placed);
     }
     m_pending.clear();
 }
@@ -313,12 +428,13 @@ ErrorCode CTreeCopy::GiveFinalName(const std::wstring& temporary, const std::wst
     return platform::kErrorAlreadyExists;
 }
 
-void CTreeCopy::LogRenamed(const std::wstring& source, const CopyName& wanted, const std::wstring& placed) {
+void CTreeCopy::LogRenamed(size_t t, const std::wstring& source, const CopyName& wanted,
+                           const std::wstring& placed) {
     if (placed == wanted.name && wanted.reason == nullptr)
         return;
     const wchar_t* reason =
         wanted.reason != nullptr ? wanted.reason : L"its name is taken in the destination.";
-    m_sink.Log(LogLevel::Basic, source + L" is copied as " + placed + L": " + reason);
+    m_sink.Log(LogLevel::Basic, source + L" is copied as " + placed + Into(t) + L": " + reason);
 }
 
 bool CTreeCopy::VolumeUnchanged() {
@@ -344,16 +460,32 @@ bool CTreeCopy::VolumeCheckDue() const {
 }
 
 bool CTreeCopy::IsOwnDestination(const std::wstring& sourceRel) const {
-    return !m_input.destinationBelowSource.empty() &&
-           platform::AsciiUpper(sourceRel) == m_input.destinationBelowSource;
+    const std::wstring upper = platform::AsciiUpper(sourceRel);
+    for (const CopyDestination& destination : m_input.destinations) {
+        if (!destination.belowSource.empty() && upper == destination.belowSource)
+            return true;
+    }
+    return false;
 }
 
 std::wstring CTreeCopy::SourcePath(const std::wstring& rel) const {
     return JoinWalkPath(m_input.sourceRoot, rel);
 }
 
-std::wstring CTreeCopy::DestinationPath(const std::wstring& rel) const {
-    return JoinWalkPath(m_input.destinationRoot, rel);
+std::wstring CTreeCopy::DestinationPath(size_t t, const std::wstring& rel) const {
+    return JoinWalkPath(m_input.destinations[t].root, rel);
+}
+
+std::wstring CTreeCopy::Into(size_t t) const {
+    return m_input.destinations.size() > 1 ? L" into " + m_input.destinations[t].root : std::wstring();
+}
+
+bool CTreeCopy::AllLost() const {
+    for (size_t t = 0; t < m_result.targets.size(); ++t) {
+        if (!Lost(t))
+            return false;
+    }
+    return true;
 }
 
 bool CTreeCopy::StopRequested() const {
@@ -362,6 +494,29 @@ bool CTreeCopy::StopRequested() const {
 
 void CTreeCopy::LogError(const std::wstring& text) {
     ++m_result.errorCount;
+    ++m_result.sourceErrors;
+    m_sink.Log(LogLevel::Basic, text);
+}
+
+void CTreeCopy::TargetError(size_t t, ErrorCode error, const std::wstring& text) {
+    ++m_result.errorCount;
+    CopyTargetResult& target = m_result.targets[t];
+    ++target.ownErrors;
+    if (Lost(t))
+        return;
+    const bool several = m_input.destinations.size() > 1;
+    if (several && error != platform::kSuccess) {
+        // A failure that is not plainly the destination's own is its loss still when the run folder
+        // cannot be reached any more (a network drive dropped, a disk pulled).
+        platform::FileInfo info;
+        const ErrorCode reach = platform::GetFileInfo(m_input.destinations[t].root, info);
+        if (IsDestinationLostError(error) || reach != platform::kSuccess) {
+            target.lostError = error;
+            m_sink.Log(LogLevel::Basic, L"Copying into " + m_input.destinations[t].root + L" stopped: " +
+                                            platform::ErrorText(error));
+            return;
+        }
+    }
     m_sink.Log(LogLevel::Basic, text);
 }
 
@@ -369,8 +524,7 @@ bool CTreeCopy::OnCopyProgress(uint64_t totalBytes, uint64_t transferredBytes, v
     CTreeCopy& copy = *static_cast<CTreeCopy*>(context);
     copy.m_fileTotal = totalBytes;
     copy.m_sink.Progress(copy.m_result.doneBytes + transferredBytes);
-    if (copy.m_input.records)
-        copy.m_input.records->FlushIfDue();
+    copy.FlushRecords(true);
     if (copy.StopRequested())
         return true;
     return copy.VolumeCheckDue() && !copy.VolumeUnchanged();

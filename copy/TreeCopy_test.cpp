@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <pthread.h>
 #include <set>
@@ -58,6 +59,18 @@ public:
     }
 };
 
+// The bytes this process has read through read(2) and its kind so far (/proc/self/io rchar).
+uint64_t ReadBytesSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:")
+            return value;
+    }
+    return 0;
+}
+
 // The names in a host folder.
 std::set<std::string> Names(const std::string& folder) {
     std::set<std::string> names;
@@ -76,7 +89,7 @@ class TreeCopyTest : public ::testing::Test {
 public:
     TreeCopyResult Copy() { return CTreeCopy(Input(), m_sink).Run(); }
     TreeCopyInput Input() {
-        return TreeCopyInput{L"E:", L"D:\\run", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
+        return TreeCopyInput{L"E:", {{L"D:\\run"}}, &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
     }
 
 protected:
@@ -292,7 +305,7 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
         MapCard(m_card.Path(), L"OTHER", kSerial);
         std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     };
-    TreeCopyInput input{L"E:", L"D:\\run2", L"", &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
+    TreeCopyInput input{L"E:", {{L"D:\\run2"}}, &m_stop, platform::VolumeIdentity{kSerial, L"CARD"}};
     result = CTreeCopy(input, m_sink).Run();
     EXPECT_TRUE(result.volumeChanged);
     EXPECT_EQ(result.filesCopied, 0u);
@@ -308,7 +321,7 @@ TEST_F(TreeCopyTest, AChangedVolumeEndsTheCopyAndFilesNothingOfIt) {
         if (done == (20u << 20))
             MapCard(m_card.Path(), L"CARD", kSerial + 2);
     };
-    input.destinationRoot = L"D:\\run3";
+    input.destinations[0].root = L"D:\\run3";
     result = CTreeCopy(input, m_sink).Run();
     EXPECT_TRUE(result.volumeChanged);
     EXPECT_EQ(result.filesCopied, 0u);
@@ -469,3 +482,28 @@ TEST(FileNames, SafeNumberedAndTemporaryNames) {
 }
 
 } // namespace
+
+// Two destinations: every file is read from the volume once, and each destination gets all of it.
+TEST_F(TreeCopyTest, OneReadOfEachFileFillsBothDestinations) {
+    const std::string big(8u << 20, 'x');
+    m_card.MakeFolder("DCIM");
+    m_card.WriteFile("DCIM/big.bin", big);
+    m_card.WriteFile("small.txt", "small");
+    m_disk.MakeFolder("second");
+    TreeCopyInput input = Input();
+    input.destinations.push_back(CopyDestination{L"D:\\second"});
+    const uint64_t before = ReadBytesSoFar();
+    const TreeCopyResult result = CTreeCopy(std::move(input), m_sink).Run();
+    const uint64_t read = ReadBytesSoFar() - before;
+    EXPECT_EQ(result.errorCount, 0u);
+    EXPECT_EQ(result.filesCopied, 4u);
+    ASSERT_EQ(result.targets.size(), 2u);
+    EXPECT_EQ(result.targets[1].filesCopied, 2u);
+    EXPECT_EQ(result.doneBytes, big.size() + 5) << "progress follows the volume, not the copies";
+    for (const std::string run : {"run", "second"}) {
+        EXPECT_EQ(m_disk.ReadFile(run + "/DCIM/big.bin"), big);
+        EXPECT_EQ(m_disk.ReadFile(run + "/small.txt"), "small");
+    }
+    EXPECT_GE(read, big.size());
+    EXPECT_LT(read, big.size() + big.size() / 2) << "the source was read once, not once a destination";
+}

@@ -1,8 +1,11 @@
 #pragma once
-// "Verify copies": a file is copied in a loop that hashes the data it writes, then the copy is read
+// "Verify copies": a file is copied in a loop that hashes the data it writes, then each copy is read
 // back from the disk and hashed again. A copy that differs is written once more; if it still
 // differs it is removed.
 #include "platform/Files.h"
+
+#include <span>
+#include <string>
 
 struct VerifiedCopyResult {
     platform::ErrorCode error = platform::kSuccess; // of the copy or the read-back
@@ -16,3 +19,15 @@ struct VerifiedCopyResult {
 VerifiedCopyResult CopyAndVerify(const std::wstring& source, const std::wstring& destination,
                                  platform::CopyProgressFn progress, void* context,
                                  const std::atomic<int32_t>* cancel);
+
+// As CopyAndVerify into every destination, the source read once for all of them (and once more
+// for the copies that differed). Gives the failure that concerns every copy (as
+// platform::CopyToNewFiles); each copy's own outcome is in the same place of results.
+platform::ErrorCode CopyAndVerifyAll(const std::wstring& source, std::span<const std::wstring> destinations,
+                                     std::span<VerifiedCopyResult> results, platform::CopyProgressFn progress,
+                                     void* context, const std::atomic<int32_t>* cancel);
+
+// The read-back of one written copy: hashed again from the disk and compared with the data written.
+// A copy that cannot be read back or differs is removed; differs says which.
+platform::ErrorCode ReadBackCopy(const std::wstring& destination, const platform::Sha256Digest& written,
+                                 const std::atomic<int32_t>* cancel, bool& differs);

@@ -15,10 +15,20 @@ bool Cancelled(const ChunkProgress& progress) {
 
 ErrorCode PumpChunks(ChunkSource& in, ChunkSink* out, uint64_t size, std::span<std::byte> buffer,
                      const ChunkProgress& progress, Sha256& hash) {
+    ErrorCode result = kSuccess;
+    const size_t count = out != nullptr ? 1 : 0;
+    return PumpChunksToAll(in, std::span<ChunkSink* const>(&out, count), std::span<ErrorCode>(&result, count),
+                           size, buffer, progress, hash);
+}
+
+ErrorCode PumpChunksToAll(ChunkSource& in, std::span<ChunkSink* const> outs, std::span<ErrorCode> results,
+                          uint64_t size, std::span<std::byte> buffer, const ChunkProgress& progress,
+                          Sha256& hash) {
     if (buffer.empty() || !hash.IsValid())
         return kErrorNotEnoughMemory;
     if (Report(progress, size, 0))
         return kErrorRequestAborted;
+    size_t live = outs.size();
     uint64_t done = 0;
     for (;;) {
         if (Cancelled(progress))
@@ -29,9 +39,12 @@ ErrorCode PumpChunks(ChunkSource& in, ChunkSink* out, uint64_t size, std::span<s
         if (got == 0)
             break;
         hash.Update(buffer.data(), got);
-        if (out != nullptr) {
-            if (const ErrorCode error = out->Write(buffer.data(), got); error != kSuccess)
-                return error;
+        for (size_t i = 0; i < outs.size(); ++i) {
+            if (results[i] != kSuccess)
+                continue;
+            results[i] = outs[i]->Write(buffer.data(), got);
+            if (results[i] != kSuccess && --live == 0)
+                return results[i];
         }
         done += got;
         if (Report(progress, done > size ? done : size, done))

@@ -41,4 +41,11 @@ struct ChunkProgress {
 ErrorCode PumpChunks(ChunkSource& in, ChunkSink* out, uint64_t size, std::span<std::byte> buffer,
                      const ChunkProgress& progress, Sha256& hash);
 
+// As PumpChunks, from one read of in to every sink of outs. A sink that fails gets its error in the
+// same place of results and is written no more; the others go on. The pump gives the failures that
+// concern every sink (a read, a stop), or the last sink's error once no sink is left.
+ErrorCode PumpChunksToAll(ChunkSource& in, std::span<ChunkSink* const> outs, std::span<ErrorCode> results,
+                          uint64_t size, std::span<std::byte> buffer, const ChunkProgress& progress,
+                          Sha256& hash);
+
 } // namespace platform

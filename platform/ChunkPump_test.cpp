@@ -117,3 +117,47 @@ TEST(ChunkPump, ShortDataFailedReadsAndWritesAndStopsAreFailures) {
     EXPECT_EQ(Pump(asked, &some, 10, cancelling, hash), kErrorRequestAborted);
     EXPECT_EQ(some.written, "abc") << "the routine's answer ends the copy after that chunk";
 }
+
+// One read feeds every sink; a sink that fails drops out alone, and the read ends once none is left.
+TEST(ChunkPump, OneReadFeedsEverySinkAndAFailedSinkDropsOutAlone) {
+    struct FailingSink : TextSink {
+        size_t room = 0;
+        ErrorCode Write(const std::byte* data, size_t size) override {
+            if (written.size() + size > room)
+                return kErrorDiskFull;
+            return TextSink::Write(data, size);
+        }
+    };
+    const std::string text = "one read for every copy of it";
+    TextSource in;
+    in.text = text;
+    TextSink whole;
+    FailingSink full;
+    full.room = 9;
+    ChunkSink* outs[] = {&whole, &full};
+    ErrorCode results[] = {kSuccess, kSuccess};
+    std::vector<std::byte> buffer(4);
+    Heard heard;
+    Sha256 hash;
+    EXPECT_EQ(PumpChunksToAll(in, outs, results, text.size(), buffer, {&Listen, &heard, nullptr}, hash),
+              kSuccess);
+    EXPECT_EQ(in.at, text.size()) << "every byte read once";
+    EXPECT_EQ(whole.written, text);
+    EXPECT_EQ(full.written, text.substr(0, 9)) << "reads of 3 bytes: three fit";
+    EXPECT_EQ(results[0], kSuccess);
+    EXPECT_EQ(results[1], kErrorDiskFull);
+    EXPECT_EQ(DigestHex(hash.Finish()), DigestOf(text));
+
+    // No sink left: the pump ends with the last failure and reads no further.
+    TextSource again;
+    again.text = text;
+    FailingSink first;
+    FailingSink second;
+    second.room = 4;
+    ChunkSink* both[] = {&first, &second};
+    ErrorCode ended[] = {kSuccess, kSuccess};
+    Sha256 hash2;
+    EXPECT_EQ(PumpChunksToAll(again, both, ended, text.size(), buffer, {}, hash2), kErrorDiskFull);
+    EXPECT_EQ(again.at, 6u);
+    EXPECT_EQ(second.written, text.substr(0, 3));
+}

@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -316,6 +317,60 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
     if (error != kSuccess)
         return error;
     digest = hash.Finish();
+    return kSuccess;
+}
+
+ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileCopy> copies,
+                                  CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel,
+                                  Sha256Digest* digest) {
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    FileDescriptor in;
+    struct stat info {};
+    if (const ErrorCode error = OpenSourceFile(source, in, info); error != kSuccess) {
+        for (NewFileCopy& copy : copies)
+            copy.error = error;
+        return error;
+    }
+    std::vector<FileDescriptor> outs(copies.size());
+    std::vector<DescriptorSink> sinks;
+    sinks.reserve(copies.size());
+    std::vector<ChunkSink*> writing;
+    std::vector<size_t> writingCopy;
+    for (size_t i = 0; i < copies.size(); ++i) {
+        copies[i].error = OpenNewDestination(Host(copies[i].destination), info, outs[i]);
+        if (copies[i].error != kSuccess)
+            continue;
+        sinks.emplace_back(outs[i].Get());
+        writing.push_back(&sinks.back());
+        writingCopy.push_back(i);
+    }
+    if (writing.empty())
+        return kSuccess;
+    Sha256 hash;
+    DescriptorSource reader(in.Get());
+    std::vector<ErrorCode> written(writing.size(), kSuccess);
+    ErrorCode error = PumpChunksToAll(reader, writing, written, static_cast<uint64_t>(info.st_size),
+                                      CopyBytes(), {progress, context, cancel}, hash);
+    // A failure of every copy's own is no failure of the source.
+    bool allFailed = true;
+    for (const ErrorCode own : written)
+        allFailed = allFailed && own != kSuccess;
+    if (allFailed)
+        error = kSuccess;
+    for (size_t k = 0; k < writing.size(); ++k) {
+        NewFileCopy& copy = copies[writingCopy[k]];
+        const ErrorCode own = error != kSuccess ? error : written[k];
+        copy.error = FinishNewFile(outs[writingCopy[k]], Host(copy.destination), info, own, digest != nullptr,
+                                   &copy.timeKept);
+    }
+    if (error != kSuccess) {
+        for (NewFileCopy& copy : copies)
+            copy.error = error;
+        return error;
+    }
+    if (digest != nullptr)
+        *digest = hash.Finish();
     return kSuccess;
 }
 

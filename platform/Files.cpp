@@ -50,4 +50,15 @@ NewFile& NewFile::operator=(NewFile&& other) noexcept {
     return *this;
 }
 
+ErrorCode CopyToNewFiles(const std::wstring& source, std::span<NewFileCopy> copies, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest* digest) {
+    if (copies.size() != 1)
+        return CopyToNewFilesInOneRead(source, copies, progress, context, cancel, digest);
+    NewFileCopy& copy = copies[0];
+    copy.error = digest != nullptr ? CopyFileHashed(source, copy.destination, progress, context, cancel,
+                                                    *digest, &copy.timeKept)
+                                   : CopyToNewFile(source, copy.destination, progress, context, cancel);
+    return copy.error;
+}
+
 } // namespace platform

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace platform {
@@ -112,6 +113,28 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
 ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
                          bool* timeKept = nullptr);
+
+// One of the new files that CopyToNewFiles makes, and how it went.
+struct NewFileCopy {
+    std::wstring destination;
+    ErrorCode error = kSuccess; // kErrorFileExists: the name is taken, nothing was written there
+    bool timeKept = true;
+};
+
+// Copies one file into several new files from one read of the source: each chunk read is written
+// to every copy still going. A copy that fails (its disk full, its folder gone) is removed and the
+// others go on. The result is a failure that concerns every copy (the source's read, a link, a
+// stop); then no copy is left and each copy's error is that one too. digest, when given, gets the
+// SHA-256 of the data read, and each copy is on the disk when this returns (as CopyFileHashed). One
+// copy goes by CopyToNewFile or CopyFileHashed, the fastest way the platform has; its failure is
+// always the result.
+ErrorCode CopyToNewFiles(const std::wstring& source, std::span<NewFileCopy> copies, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest* digest);
+
+// The platform's own loop behind CopyToNewFiles, for any number of copies.
+ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileCopy> copies,
+                                  CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel,
+                                  Sha256Digest* digest);
 
 // The SHA-256 of a file's content, read past the system's cache where the platform allows it
 // (unbuffered on Windows, direct I/O on Linux where the file system takes it). Progress reports

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace platform {
 namespace {
 
@@ -16,6 +18,7 @@ static_assert(std::atomic<int32_t>::is_always_lock_free, "the stop request must 
 
 class OwnedHandle {
 public:
+    OwnedHandle() : m_handle(nullptr) {}
     explicit OwnedHandle(HANDLE handle) : m_handle(handle) {}
     ~OwnedHandle() {
         if (IsValid())
@@ -390,6 +393,104 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
                                        ? info.dwFileAttributes & kKeptAttributes
                                        : FILE_ATTRIBUTE_NORMAL);
     digest = hash.Finish();
+    return kSuccess;
+}
+
+namespace {
+
+// Ends one new file of a copy from one read: its time, the data on the disk when asked, its
+// attributes. A failure removes it.
+ErrorCode FinishCopy(OwnedHandle& out, const std::wstring& to, const BY_HANDLE_FILE_INFORMATION& info,
+                     ErrorCode error, bool toDisk, bool& timeKept) {
+    if (error == kSuccess)
+        timeKept = SetFileTime(out.Get(), nullptr, nullptr, &info.ftLastWriteTime) != 0;
+    if (error == kSuccess && toDisk && !FlushFileBuffers(out.Get()))
+        error = LastError();
+    out.Reset();
+    if (error != kSuccess) {
+        DeleteFileW(to.c_str());
+        return error;
+    }
+    SetFileAttributesW(to.c_str(), (info.dwFileAttributes & kKeptAttributes) != 0
+                                       ? info.dwFileAttributes & kKeptAttributes
+                                       : FILE_ATTRIBUTE_NORMAL);
+    return kSuccess;
+}
+
+ErrorCode OpenCopySource(const std::wstring& from, OwnedHandle& in, BY_HANDLE_FILE_INFORMATION& info) {
+    WIN32_FILE_ATTRIBUTE_DATA sourceData{};
+    if (GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &sourceData) &&
+        SourceIsLink(from, sourceData))
+        return kErrorStoppedOnSymlink;
+    in.Reset(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.IsValid())
+        return LastError();
+    if (!GetFileInformationByHandle(in.Get(), &info))
+        return LastError();
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return ERROR_ACCESS_DENIED;
+    return kSuccess;
+}
+
+} // namespace
+
+ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileCopy> copies,
+                                  CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel,
+                                  Sha256Digest* digest) {
+    if (Cancelled(cancel))
+        return kErrorRequestAborted;
+    OwnedHandle in;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (const ErrorCode error = OpenCopySource(LiteralPath(source), in, info); error != kSuccess) {
+        for (NewFileCopy& copy : copies)
+            copy.error = error;
+        return error;
+    }
+    std::vector<OwnedHandle> outs(copies.size());
+    std::vector<HandleSink> sinks;
+    sinks.reserve(copies.size());
+    std::vector<ChunkSink*> writing;
+    std::vector<size_t> writingCopy;
+    for (size_t i = 0; i < copies.size(); ++i) {
+        outs[i].Reset(CreateFileW(LiteralPath(copies[i].destination).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!outs[i].IsValid()) {
+            copies[i].error = IsNameTaken(LastError()) ? kErrorFileExists : LastError();
+            continue;
+        }
+        copies[i].error = kSuccess;
+        sinks.emplace_back(outs[i].Get());
+        writing.push_back(&sinks.back());
+        writingCopy.push_back(i);
+    }
+    if (writing.empty())
+        return kSuccess;
+    const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    const ChunkBuffer chunk;
+    Sha256 hash;
+    HandleSource reader(in.Get());
+    std::vector<ErrorCode> written(writing.size(), kSuccess);
+    ErrorCode error =
+        PumpChunksToAll(reader, writing, written, size, chunk.Bytes(), {progress, context, cancel}, hash);
+    // A failure of every copy's own is no failure of the source.
+    bool allFailed = true;
+    for (const ErrorCode own : written)
+        allFailed = allFailed && own != kSuccess;
+    if (allFailed)
+        error = kSuccess;
+    for (size_t k = 0; k < writing.size(); ++k) {
+        NewFileCopy& copy = copies[writingCopy[k]];
+        copy.error = FinishCopy(outs[writingCopy[k]], LiteralPath(copy.destination), info,
+                                error != kSuccess ? error : written[k], digest != nullptr, copy.timeKept);
+    }
+    if (error != kSuccess) {
+        for (NewFileCopy& copy : copies)
+            copy.error = error;
+        return error;
+    }
+    if (digest != nullptr)
+        *digest = hash.Finish();
     return kSuccess;
 }
 
