@@ -9,6 +9,7 @@ Volumes:
     "[eio]" in a file name      reads past the first 64 KiB fail with EIO (a bad sector);
     "[eacces]" in a file name   opening fails with EACCES;
     "[nolist]" in a folder name listing fails with EACCES;
+    "[noent]" in a folder name  opening or listing it fails with ENOENT (a folder gone mid-walk);
     "[slow]" in a file name     each read waits 0.2 s (a slow reader, for changes during a run);
     "[gate]" in a path          each look-up and read of it waits while the gate is held
                                 (FaultFs.hold / open_gate), so a test makes its next event first.
@@ -84,11 +85,15 @@ def serve_faultfs(backing, mountpoint):
         def opendir(self, path):
             if "[nolist]" in os.path.basename(path):
                 raise fusepy.FuseOSError(errno.EACCES)
+            if "[noent]" in os.path.basename(path):
+                raise fusepy.FuseOSError(errno.ENOENT)
             return 0
 
         def readdir(self, path, fh):
             if "[nolist]" in os.path.basename(path):
                 raise fusepy.FuseOSError(errno.EACCES)
+            if "[noent]" in os.path.basename(path):
+                raise fusepy.FuseOSError(errno.ENOENT)
             return [".", ".."] + os.listdir(self._path(path))
 
         def open(self, path, flags):
