@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         start = end + 1;
     }
     EarlierCopies earlier;
-    earlier.AddRecord(L"/nonexistent-copy-to", 0x12345678, text);
+    // A run name with no folder of its own: the record is read whatever folders exist.
+    earlier.AddRecord(L"/nonexistent-copy-to", L"E 2026-12-07 15-01-02.003.copied", 0x12345678, text);
     FUZZ_CHECK(!earlier.CopiedBefore(L"a", 0, 0)); // no copy exists there
     return 0;
 }
