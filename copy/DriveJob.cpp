@@ -17,11 +17,6 @@ std::wstring SourceOf(int32_t driveIndex) {
     return std::wstring{DriveLetter(driveIndex), L':'};
 }
 
-bool SameTime(const platform::LocalTime& a, const platform::LocalTime& b) {
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-           a.minute == b.minute && a.second == b.second && a.milliseconds == b.milliseconds;
-}
-
 // Why no run folder can be made in a "Copy to" text: the system's reason when the folder cannot be
 // looked at.
 std::wstring WhyNoFolder(const std::wstring& copyTo) {
@@ -275,7 +270,7 @@ void CDriveJob::SetUpRecords() {
     // Runs into "Copy to" itself name their side files by their start: two runs of the drive within
     // one reading of the clock would share them, and the second would clear the first's.
     platform::LocalTime started = platform::GetLocalTime();
-    while (SameTime(started, m_lastStart)) {
+    while (started == m_lastStart) {
         platform::YieldTimeSlice();
         started = platform::GetLocalTime();
     }

@@ -298,28 +298,6 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
                            });
 }
 
-ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
-                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
-                         bool* timeKept) {
-    Sha256 hash;
-    if (!hash.IsValid())
-        return kErrorNotEnoughMemory;
-    // The read-back that follows must find the data on the disk, not only in the cache.
-    const ErrorCode error = CopyIntoNewFile(
-        source, destination, cancel, true,
-        [&](int in, int out, const struct stat& info, const std::string&) {
-            DescriptorSource reader(in);
-            DescriptorSink writer(out);
-            return PumpChunks(reader, &writer, static_cast<uint64_t>(info.st_size), CopyBytes(),
-                              {progress, context, cancel}, hash);
-        },
-        timeKept);
-    if (error != kSuccess)
-        return error;
-    digest = hash.Finish();
-    return kSuccess;
-}
-
 ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileCopy> copies,
                                   CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel,
                                   Sha256Digest* digest) {

@@ -50,6 +50,17 @@ NewFile& NewFile::operator=(NewFile&& other) noexcept {
     return *this;
 }
 
+// The loop for several copies serves one as well: one read, one hash, one write, the copy flushed.
+ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
+                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
+                         bool* timeKept) {
+    NewFileCopy copy{destination};
+    const ErrorCode error = CopyToNewFilesInOneRead(source, {&copy, 1}, progress, context, cancel, &digest);
+    if (timeKept != nullptr)
+        *timeKept = copy.timeKept;
+    return error != kSuccess ? error : copy.error;
+}
+
 ErrorCode CopyToNewFiles(const std::wstring& source, std::span<NewFileCopy> copies, CopyProgressFn progress,
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest* digest) {
     if (copies.size() != 1)

@@ -349,53 +349,6 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
     return error;
 }
 
-ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destination, CopyProgressFn progress,
-                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
-                         bool* timeKept) {
-    if (Cancelled(cancel))
-        return kErrorRequestAborted;
-    const std::wstring to = LiteralPath(destination);
-    OwnedHandle in(CreateFileW(LiteralPath(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in.IsValid())
-        return LastError();
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(in.Get(), &info))
-        return LastError();
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return ERROR_ACCESS_DENIED;
-    Sha256 hash;
-    if (!hash.IsValid())
-        return ERROR_NOT_ENOUGH_MEMORY;
-    // Never over an existing file: the copy goes to a name of its own.
-    OwnedHandle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!out.IsValid())
-        return IsNameTaken(LastError()) ? kErrorFileExists : LastError();
-    const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    const ChunkBuffer chunk;
-    HandleSource reader(in.Get());
-    HandleSink writer(out.Get());
-    ErrorCode error = PumpChunks(reader, &writer, size, chunk.Bytes(), {progress, context, cancel}, hash);
-    // CopyFileExW copies a file whose time cannot be set all the same; so does this copy.
-    const bool timeSet = error != kSuccess || SetFileTime(out.Get(), nullptr, nullptr, &info.ftLastWriteTime);
-    if (timeKept != nullptr)
-        *timeKept = timeSet;
-    // The read-back that follows must find the data on the disk, not only in the cache.
-    if (error == kSuccess && !FlushFileBuffers(out.Get()))
-        error = LastError();
-    out.Reset();
-    if (error != kSuccess) {
-        DeleteFileW(to.c_str());
-        return error;
-    }
-    SetFileAttributesW(to.c_str(), (info.dwFileAttributes & kKeptAttributes) != 0
-                                       ? info.dwFileAttributes & kKeptAttributes
-                                       : FILE_ATTRIBUTE_NORMAL);
-    digest = hash.Finish();
-    return kSuccess;
-}
-
 namespace {
 
 // Ends one new file of a copy from one read: its time, the data on the disk when asked, its

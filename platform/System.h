@@ -10,6 +10,7 @@ uint32_t TickCount();
 
 struct LocalTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, milliseconds = 0;
+    bool operator==(const LocalTime&) const = default;
 };
 LocalTime GetLocalTime();
 
