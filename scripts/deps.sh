@@ -9,6 +9,10 @@ have ninja || need+=(ninja-build)
 have g++ || need+=(g++)
 have x86_64-w64-mingw32-g++-posix || need+=(mingw-w64 g++-mingw-w64-x86-64-posix)
 have wine || need+=(wine wine64)
+# Without its preloader Wine maps its libraries before it reserves the low addresses it needs, and
+# now and then one lands on the page kept for the shared user data: the process then ends at start
+# with exit code 1 and no output ("failed to map the shared user data", hidden by WINEDEBUG=-all).
+[ -e /usr/lib/wine/wine64-preloader ] || need+=(wine64-preloader)
 have Xvfb || need+=(xvfb)
 have xdotool || need+=(xdotool)
 have xwininfo || need+=(x11-utils)
