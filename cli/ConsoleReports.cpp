@@ -47,6 +47,7 @@ void ConsoleReports::ShowLine(const std::wstring& text) {
     std::fprintf(m_out, "%s\n", m_hostText(text).c_str());
     if (barShown)
         DrawBar();
+    std::fflush(m_out);
 }
 
 void ConsoleReports::ShowProgress(const ProgressReport& report) {

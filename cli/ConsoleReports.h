@@ -17,11 +17,12 @@ public:
     ConsoleReports(std::FILE* out, bool terminal, LogLevel level, HostText hostText);
 
     void Show(const std::vector<QueuedReport>& batch);
+    // A line of the program's own, shown as a log line is.
+    void ShowLine(const std::wstring& text);
     // Takes the bar off the terminal's last line.
     void Close();
 
 private:
-    void ShowLine(const std::wstring& text);
     void ShowProgress(const ProgressReport& report);
     void DrawBar();
     void ClearBar();
