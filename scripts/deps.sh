@@ -20,6 +20,8 @@ have import || need+=(imagemagick)
 [ -f /usr/include/openssl/evp.h ] || need+=(libssl-dev)
 # xxHash, for a fast hash of the written data on read-back.
 [ -f /usr/include/xxhash.h ] || need+=(libxxhash-dev)
+# File-system UUIDs and labels of the Linux volume layer.
+[ -f /usr/include/blkid/blkid.h ] || need+=(libblkid-dev pkg-config)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev googletest)
 [ -f /usr/lib/x86_64-linux-gnu/libtsan.so.2 ] || [ -f /usr/lib/gcc/x86_64-linux-gnu/12/libtsan.so ] || need+=(libtsan2)
 # The fault suite: exFAT sticks through FUSE, and a FUSE view that fails chosen entries.
