@@ -1,22 +1,18 @@
 #include "app/CompletionActions_win.h"
 
-#include "copy/Progress.h"
 #include "drives/DriveTypes.h"
 #include "platform/Drives.h"
+#include "service/CompletionSteps.h"
 
 void RunCompletionActions(HWND owner, const CompletionRequest& request) {
-    const wchar_t letter = DriveLetter(request.driveIndex);
-    const std::wstring root = std::wstring{letter} + L":\\";
-    const std::wstring devicePath = std::wstring(L"\\\\.\\") + letter + L':';
-    const CompletionPlan plan = PlanCompletion(request.options, platform::DriveType(root));
-    if (plan.eject)
-        platform::EjectMedia(devicePath);
-    if (plan.speakerBeep)
+    const CompletionSteps steps =
+        PlanCompletionSteps(request, platform::DriveType(DriveRoot(request.driveIndex)));
+    if (steps.plan.eject)
+        platform::EjectMedia(steps.devicePath);
+    if (steps.plan.speakerBeep)
         Beep(1000, 100);
-    if (plan.soundBeep)
+    if (steps.plan.soundBeep)
         MessageBeep(MB_ICONASTERISK);
-    if (plan.popup)
-        MessageBoxW(owner,
-                    CompletionPopupText(request.driveIndex, request.errorCount, request.destinations).c_str(),
-                    L"Harvex", MB_SYSTEMMODAL | MB_ICONINFORMATION);
+    if (steps.plan.popup)
+        MessageBoxW(owner, steps.popupText.c_str(), L"Harvex", MB_SYSTEMMODAL | MB_ICONINFORMATION);
 }

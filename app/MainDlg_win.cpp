@@ -2,10 +2,12 @@
 #include "app/CompletionActions_win.h"
 #include "app/MainDlgLayout.h"
 #include "app/MainDlgTexts.h"
+#include "app/ReportBatchView.h"
 #include "copy/Progress.h"
 #include "platform/FileDialogs_win.h"
 #include "platform/System.h"
 #include "resources/resource.h"
+#include "service/RunSettings.h"
 #include "settings/OptionsDialog_win.h"
 #include "settings/Settings.h"
 #include "settings/StartWithWindows.h"
@@ -290,14 +292,7 @@ void CMainDlg::OnDestroy() {
     m_jobs.Close();
     // The settings are stored by Quit alone; a session that ends keeps the stored ones.
     if (!m_sessionEnded) {
-        Settings settings;
-        settings.folderName = ComboSelection(m_folderNamesCombo);
-        settings.logLevel = ComboSelection(m_logLevelCombo);
-        settings.completion = m_options.completion;
-        settings.copying = m_options.copying;
-        settings.alsoCopyTo = m_options.alsoCopyTo;
-        settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-        StoreSettings(m_settingsKey, settings);
+        StoreSettings(m_settingsKey, SettingsNow());
         SaveWindowPlacement(m_hwnd, L"Main frame");
     }
 
@@ -475,13 +470,18 @@ void CMainDlg::OnAbout() {
     about.DoModal(GetActiveWindow());
 }
 
+Settings CMainDlg::SettingsNow() {
+    Settings settings;
+    settings.folderName = ComboSelection(m_folderNamesCombo);
+    settings.logLevel = ComboSelection(m_logLevelCombo);
+    settings.completion = m_options.completion;
+    settings.copying = m_options.copying;
+    settings.alsoCopyTo = m_options.alsoCopyTo;
+    settings.saveTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
+    return settings;
+}
+
 RunOptions CMainDlg::RunOptionsNow() {
     // The controls count as they stand now, saved or not.
-    RunOptions options;
-    options.copyTo = WindowText(GetDlgItem(m_hwnd, IDC_COPY_TO_EDIT), kCopyToReadChars);
-    options.folderNaming = static_cast<FolderNaming>(ComboSelection(m_folderNamesCombo));
-    options.completion = m_options.completion;
-    options.copying = m_options.copying;
-    options.alsoCopyTo = m_options.alsoCopyTo;
-    return options;
+    return RunOptionsFrom(SettingsNow());
 }

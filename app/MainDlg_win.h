@@ -2,10 +2,9 @@
 // The main dialog: the hub that owns the settings key, the copy jobs, the drive records, the tray
 // icon and the controls through which the jobs report.
 #include "app/DialogPresence.h"
-#include "app/DriveJobTable.h"
 #include "app/LogBox_win.h"
+#include "app/ReportBatchView.h"
 #include "app/ReportPacing.h"
-#include "app/ReportingHost.h"
 #include "app/StartOptions.h"
 #include "app/TrayIcon_win.h"
 #include "copy/ListCheck.h"
@@ -13,8 +12,11 @@
 #include "drives/DriveMonitor.h"
 #include "platform/ModalDialog_win.h"
 #include "platform/Registry.h"
+#include "service/DriveJobTable.h"
+#include "service/ReportingHost.h"
 #include "settings/CompletionOptions.h"
 #include "settings/DialogPositionRegSaver_win.h"
+#include "settings/Settings.h"
 #include "ui/DialogGridResize_win.h"
 #include "ui/HyperLink_win.h"
 
@@ -65,6 +67,8 @@ private:
     // Dispatches messages while the copies still run, for at most limitMs, and while the list check
     // still runs, for at most kCheckWaitMs of that.
     void WaitForCopies(DWORD limitMs);
+    // Everything the settings key holds, as the controls and options stand now.
+    Settings SettingsNow();
     // What a run needs, read from the controls at an arrival.
     RunOptions RunOptionsNow();
 

@@ -4,23 +4,24 @@
 //   engine_copy SOURCE_FOLDER DESTINATION_FOLDER [--host=dialog|null] [--level=0|1|2] [--batch-ms=N]
 //               [--verify] [--only-new] [--folder=NAME] [--also-copy-to=DIR]
 //
-// --host=dialog (the default) handles the reports as the main dialog does: a ReportQueue wakes a
-// consumer thread, which takes each batch, formats its lines with ViewReportBatch at the given log
-// level into a log text trimmed like the log box, and turns progress into texts with
-// MakeProgressView. --batch-ms=N leaves at least N ms between two batches, as a dialog that shows
-// reports on a timer would (harvex.exe's dialog takes one at most every 50 ms; the default 0 takes
-// each batch as soon as it is woken). --host=null drops every report. The exit code is 0 when the run
-// finished without errors. A summary goes to standard error. --verify and --only-new switch on "Verify
-// copies" and "Copy only files not copied before". --folder gives the volume its label ("copy" by default):
-// the run is filed by label, so its folder is D:\NAME (NAME.000 and on when that is taken), with its
-// checksum list and record beside it, where a second arrival of the same volume finds them.
+// --host=dialog (the default) handles the reports as the main dialog does: the service floor's
+// ReportQueue wakes a consumer thread, which takes each batch, formats its lines as the log box shows
+// them ("[Q]: text\r\n") at the given log level into a log text trimmed like the log box, and turns
+// the newest progress into texts with MakeProgressView. --batch-ms=N leaves at least N ms between two
+// batches, as a dialog that shows reports on a timer would (harvex.exe's dialog takes one at most every 50
+// ms; the default 0 takes each batch as soon as it is woken). --host=null drops every report. The exit code
+// is 0 when the run finished without errors. A summary goes to standard error. --verify and --only-new switch
+// on "Verify copies" and "Copy only files not copied before". --folder gives the volume its label ("copy" by
+// default): the run is filed by label, so its folder is D:\NAME (NAME.000 and on when that is taken), with
+// its checksum list and record beside it, where a second arrival of the same volume finds them.
 // --also-copy-to=DIR maps the host folder DIR as drive G: and sets it as "Also copy to": each file is
 // read once and written to both, and G: gets its run folder by the same rule.
-#include "app/ReportQueue.h"
 #include "copy/DriveJob.h"
 #include "copy/Progress.h"
+#include "drives/DriveTypes.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
+#include "service/ReportQueue.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -154,11 +155,11 @@ public:
                 std::this_thread::sleep_until(m_lastBatch + m_batchInterval);
             m_wake.WaitAndLower();
             m_lastBatch = std::chrono::steady_clock::now();
-            const ReportBatchView view = ViewReportBatch(m_queue.TakeAll(), m_logLevel);
+            const BatchView view = ViewBatch(m_queue.TakeAll());
             ++m_batches;
-            AppendToLogBox(view.appendText, view.appendedLines);
+            AppendToLogBox(view.text, view.lines);
             ShowProgressView(view);
-            if (!view.endedRuns.empty())
+            if (view.runEnded)
                 return;
         }
     }
@@ -169,6 +170,35 @@ public:
     }
 
 private:
+    // What the dialog makes of a batch: the lines at its log level, the newest progress and the
+    // newest report that moves the bar (a stop does not).
+    struct BatchView {
+        std::wstring text;
+        size_t lines = 0;
+        const ProgressReport* progress = nullptr;
+        const ProgressReport* bar = nullptr;
+        bool runEnded = false;
+    };
+
+    BatchView ViewBatch(const std::vector<QueuedReport>& batch) const {
+        BatchView view;
+        for (const QueuedReport& report : batch) {
+            if (report.kind == QueuedReport::Kind::RunEnded) {
+                view.runEnded = true;
+            } else if (report.kind == QueuedReport::Kind::Progress) {
+                view.progress = &report.progress;
+                if (report.progress.state != RunState::Stopped)
+                    view.bar = &report.progress;
+            } else if (static_cast<int32_t>(report.level) <= m_logLevel) {
+                view.text += L"[";
+                view.text += DriveLetter(report.driveIndex);
+                view.text += L"]: " + report.text + L"\r\n";
+                ++view.lines;
+            }
+        }
+        return view;
+    }
+
     // The log box's rule: past kLogBoxMaxLines the oldest lines go, kLogBoxTrimLines more at once.
     void AppendToLogBox(const std::wstring& text, size_t lines) {
         if (text.empty())
@@ -196,11 +226,11 @@ private:
         m_logLines -= lines;
     }
 
-    void ShowProgressView(const ReportBatchView& view) {
-        if (view.hasBarReport)
-            m_barPos = MakeProgressView(view.lastBarReport).barPos;
-        if (view.hasProgress) {
-            m_progressText = MakeProgressView(view.lastProgress).text;
+    void ShowProgressView(const BatchView& view) {
+        if (view.bar)
+            m_barPos = MakeProgressView(*view.bar).barPos;
+        if (view.progress) {
+            m_progressText = MakeProgressView(*view.progress).text;
             ++m_progressTexts;
         }
     }

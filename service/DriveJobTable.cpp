@@ -1,4 +1,4 @@
-#include "app/DriveJobTable.h"
+#include "service/DriveJobTable.h"
 
 DriveJobTable::DriveJobTable(IJobHost* host, std::function<RunOptions()> optionsNow)
     : m_optionsNow(std::move(optionsNow)) {

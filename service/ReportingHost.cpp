@@ -1,4 +1,4 @@
-#include "app/ReportingHost.h"
+#include "service/ReportingHost.h"
 
 ReportingHost::ReportingHost()
     : m_reports([this] {

@@ -1,4 +1,4 @@
-#include "app/DriveJobTable.h"
+#include "service/DriveJobTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The completion actions of a finished run wait until the dialog has shown the run's final report,
 // and are skipped once the dialog has closed the reports.
-#include "app/ReportingHost.h"
+#include "service/ReportingHost.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 //
 // The host is not the dialog: when quitting gives up a worker that is still going, the host is
 // given up with it and outlives the dialog, so the worker never reports to a destroyed object.
-#include "app/ReportQueue.h"
+#include "service/ReportQueue.h"
 #include "copy/JobHost.h"
 
 #include <functional>

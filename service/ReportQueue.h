@@ -50,21 +50,3 @@ private:
     uint64_t m_shown = 0;  // m_taken at the last MarkShown
     bool m_open = true;
 };
-
-// What one batch of reports changes on screen.
-struct ReportBatchView {
-    std::wstring appendText; // the lines that pass the filter, each "[E]: text\r\n"
-    size_t appendedLines = 0;
-    bool hasProgress = false;
-    ProgressReport lastProgress; // the newest progress report of the batch
-    bool hasBarReport = false;
-    ProgressReport lastBarReport;   // the newest report that moves the bar (a stop does not)
-    std::vector<int32_t> endedRuns; // drives whose worker made its last act, in order
-};
-
-// selectedLevel is the "Log:" selection when the batch is shown: a line of level n shows when
-// n <= selectedLevel; no selection (-1) shows no line.
-ReportBatchView ViewReportBatch(const std::vector<QueuedReport>& batch, int32_t selectedLevel);
-
-// "[E]: " + text + "\r\n"; "[Verify]: " + text + "\r\n" for an index that is no drive's.
-std::wstring DisplayedLogLine(int32_t driveIndex, const std::wstring& text);
