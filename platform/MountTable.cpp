@@ -67,6 +67,11 @@ bool IsStrictlyBeneath(std::string_view path, std::string_view folder) {
 bool IsWatchedVolume(const MountEntry& entry, const std::vector<std::string>& watchedFolders) {
     if (IsSystemFileSystem(entry.fsType))
         return false;
+    const auto isWatchedFolder = [&](const std::string& folder) {
+        return entry.mountPoint == WithoutTrailingSlashes(folder);
+    };
+    if (std::any_of(watchedFolders.begin(), watchedFolders.end(), isWatchedFolder))
+        return false;
     return std::any_of(watchedFolders.begin(), watchedFolders.end(), [&](const std::string& folder) {
         return IsStrictlyBeneath(entry.mountPoint, folder);
     });

@@ -40,8 +40,9 @@ bool IsAtOrBeneath(std::string_view path, std::string_view folder);
 // volume of the user's, wherever they are mounted.
 bool IsSystemFileSystem(std::string_view fsType);
 
-// The mounts of a table that are volumes under the watched folders: strictly beneath one of them,
-// not a system file system, and not beneath another such mount (a volume's own mounts belong to it).
+// The mounts of a table that are volumes under the watched folders: beneath one of them and not one
+// of them itself ("/media/me" is a watched folder in "/media" too), not a system file system, and
+// not beneath another such mount (a volume's own mounts belong to it).
 std::vector<MountEntry> WatchedVolumes(const std::vector<MountEntry>& table,
                                        const std::vector<std::string>& watchedFolders);
 

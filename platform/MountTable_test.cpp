@@ -50,7 +50,7 @@ TEST(MountTableTest, TheMountOnTopWithTheLongestPointHoldsAPath) {
 }
 
 TEST(MountTableTest, OnlyNewAndGoneVolumesBeneathTheWatchedFoldersAreChanges) {
-    const std::vector<std::string> watched = {"/media/me/", "/run/media/me"};
+    const std::vector<std::string> watched = {"/media/me/", "/run/media/me", "/media"};
     const std::vector<MountEntry> before = {
         Mount(1, "/"),
         Mount(2, "/media/me", "tmpfs"), // the watched folder itself
@@ -65,7 +65,8 @@ TEST(MountTableTest, OnlyNewAndGoneVolumesBeneathTheWatchedFoldersAreChanges) {
         Mount(9, "/media/me/SWAPPED"), // another volume at the same place
         Mount(10, "/media/me/NEW", "fuse.exfat-fuse"),
         Mount(11, "/media/me/NEW/inner"), // belongs to NEW
-        Mount(12, "/media/meX/CARD"),     // not beneath by whole components
+        Mount(12, "/media2/CARD"),        // not beneath by whole components
+        Mount(16, "/run/media/meX"),      // nor this
         Mount(13, "/media/me/auto", "autofs"),
         Mount(14, "/run/media/me/deeper/CARD", "xfs"),
         Mount(15, "/mnt/CARD"),
