@@ -1,7 +1,8 @@
 #pragma once
-// Linux: the mount table read from /proc/self/mountinfo, and a wait for its next change. The kernel
-// flags the file with POLLPRI | POLLERR after every mount and unmount, so the wait sleeps in poll()
-// until then; Wake() ends a wait from another thread or a signal handler.
+// Linux: the mount table read from /proc/self/mountinfo, and a way to sleep until it changes. The
+// kernel flags an open mountinfo file with POLLPRI | POLLERR after every mount and unmount since it
+// was opened or last polled, so a caller poll()s the watch's descriptor for those and reads the
+// table again when woken; a change between two polls is never lost.
 #if !defined(_WIN32)
 #include "platform/MountTable.h"
 #include "platform/PosixFiles_posix.h"
@@ -20,22 +21,14 @@ public:
     MountWatch(const MountWatch&) = delete;
     MountWatch& operator=(const MountWatch&) = delete;
 
-    // False when the table or the wake-up channel could not be opened.
-    bool IsOpen() const { return m_table.IsOpen() && m_wake.IsOpen(); }
-
+    bool IsOpen() const { return m_table.IsOpen(); }
+    // Poll it for POLLPRI | POLLERR: set once the table has changed.
+    int Descriptor() const { return m_table.Get(); }
     // The table as it stands.
     std::optional<std::vector<MountEntry>> Read();
 
-    enum class Event { Changed, Woken, Failed };
-    // Sleeps until the table changes or Wake is called. A change since the watch was made or the
-    // last wait returned is reported at once, so a Read before each wait misses nothing.
-    Event Wait();
-    // Async-signal-safe.
-    void Wake();
-
 private:
     posix::FileDescriptor m_table;
-    posix::FileDescriptor m_wake;
 };
 
 } // namespace platform

@@ -1,11 +1,8 @@
 #include "platform/MountWatch.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <sys/eventfd.h>
 
 namespace platform {
 namespace {
@@ -41,39 +38,13 @@ std::optional<std::vector<MountEntry>> ReadMountTable() {
     return ParseMountInfo(*text);
 }
 
-MountWatch::MountWatch()
-    : m_table(::open(kMountInfo, O_RDONLY | O_CLOEXEC)), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+MountWatch::MountWatch() : m_table(::open(kMountInfo, O_RDONLY | O_CLOEXEC)) {}
 
 std::optional<std::vector<MountEntry>> MountWatch::Read() {
     auto text = ReadWhole(m_table.Get());
     if (!text)
         return std::nullopt;
     return ParseMountInfo(*text);
-}
-
-MountWatch::Event MountWatch::Wait() {
-    pollfd fds[2] = {{m_table.Get(), POLLPRI | POLLERR, 0}, {m_wake.Get(), POLLIN, 0}};
-    for (;;) {
-        const int ready = ::poll(fds, 2, -1);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            return Event::Failed;
-        if (fds[1].revents & POLLIN) {
-            uint64_t count = 0;
-            [[maybe_unused]] const ssize_t taken = ::read(m_wake.Get(), &count, sizeof count);
-            return Event::Woken;
-        }
-        if (fds[0].revents & (POLLPRI | POLLERR))
-            return Event::Changed;
-        if (fds[0].revents & POLLNVAL)
-            return Event::Failed;
-    }
-}
-
-void MountWatch::Wake() {
-    const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(m_wake.Get(), &one, sizeof one);
 }
 
 } // namespace platform
