@@ -21,7 +21,12 @@ have import || need+=(imagemagick)
 # xxHash, for a fast hash of the written data on read-back.
 [ -f /usr/include/xxhash.h ] || need+=(libxxhash-dev)
 # File-system UUIDs and labels of the Linux volume layer.
-[ -f /usr/include/blkid/blkid.h ] || need+=(libblkid-dev pkg-config)
+[ -f /usr/include/blkid/blkid.h ] || need+=(libblkid-dev)
+# The Linux program's settings file (an INI reader), and what finds it and libblkid.
+[ -f /usr/include/ini.h ] || need+=(libinih-dev)
+have pkg-config || need+=(pkg-config)
+# cpack -G DEB names the libraries the package depends on.
+have dpkg-shlibdeps || need+=(dpkg-dev)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev googletest)
 [ -f /usr/lib/x86_64-linux-gnu/libtsan.so.2 ] || [ -f /usr/lib/gcc/x86_64-linux-gnu/12/libtsan.so ] || need+=(libtsan2)
 # The fault suite: exFAT sticks through FUSE, and a FUSE view that fails chosen entries.

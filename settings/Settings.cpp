@@ -7,44 +7,56 @@ namespace {
 
 using DwordMember = int32_t& (*)(Settings&);
 using TextMember = std::wstring& (*)(Settings&);
+using Unreadable = SettingField::Unreadable;
+using SettingEntry = SettingField;
 
-// What a text that cannot be read gives.
-enum class Unreadable {
-    DocumentsFolder, // "Save to": any stored type reads as text
-    Off,             // a second destination: only REG_SZ reads, anything else is no destination
-};
-
-// One registry value of the settings key. A DWORD's default is defaultValue; a text's is given by
-// unreadable.
-struct SettingEntry {
-    const wchar_t* name;
-    platform::RegType type;
-    DwordMember dword;
-    TextMember text;
-    int32_t defaultValue;
-    Unreadable unreadable;
-};
-
-constexpr SettingEntry Dword(const wchar_t* name, DwordMember member, int32_t defaultValue = 0) {
-    return {name, platform::RegType::Dword, member, nullptr, defaultValue, Unreadable::Off};
+constexpr SettingEntry Dword(const wchar_t* name, DwordMember member, int32_t minimum, int32_t maximum,
+                             const wchar_t* meaning) {
+    return {name, platform::RegType::Dword, member, nullptr, 0, minimum, maximum, Unreadable::Off, meaning};
 }
 
-constexpr SettingEntry Text(const wchar_t* name, Unreadable unreadable, TextMember member) {
-    return {name, platform::RegType::String, nullptr, member, 0, unreadable};
+constexpr SettingEntry Flag(const wchar_t* name, DwordMember member, const wchar_t* meaning) {
+    return Dword(name, member, 0, 1, meaning);
+}
+
+constexpr SettingEntry Text(const wchar_t* name, Unreadable unreadable, TextMember member,
+                            const wchar_t* meaning) {
+    return {name, platform::RegType::String, nullptr, member, 0, 0, 0, unreadable, meaning};
 }
 
 // In the order they are read and written.
 constexpr std::array kEntries = {
-    Dword(L"Folder name", [](Settings& s) -> int32_t& { return s.folderName; }),
-    Dword(L"Log level", [](Settings& s) -> int32_t& { return s.logLevel; }),
-    Dword(L"Eject CD-ROM", [](Settings& s) -> int32_t& { return s.completion.m_ejectCdRom; }),
-    Dword(L"Show popup", [](Settings& s) -> int32_t& { return s.completion.m_showPopup; }),
-    Dword(L"Beep", [](Settings& s) -> int32_t& { return s.completion.m_beep; }),
-    Dword(L"Beep by speaker", [](Settings& s) -> int32_t& { return s.completion.m_beepBySpeaker; }),
-    Dword(L"Verify", [](Settings& s) -> int32_t& { return s.copying.m_verify; }),
-    Dword(L"Only new files", [](Settings& s) -> int32_t& { return s.copying.m_onlyNew; }),
-    Text(L"Save to", Unreadable::DocumentsFolder, [](Settings& s) -> std::wstring& { return s.saveTo; }),
-    Text(L"Also copy to", Unreadable::Off, [](Settings& s) -> std::wstring& { return s.alsoCopyTo; }),
+    Dword(
+        L"Folder name", [](Settings& s) -> int32_t& { return s.folderName; }, -1, 3,
+        L"each run's folder in \"Save to\": 0 date and time, 1 three digits, 2 five digits, 3 volume "
+        L"label, -1 none (into \"Save to\" itself)"),
+    Dword(
+        L"Log level", [](Settings& s) -> int32_t& { return s.logLevel; }, 0, 2,
+        L"log lines shown: 0 basic, 1 and each folder, 2 and each file"),
+    Flag(
+        L"Eject CD-ROM", [](Settings& s) -> int32_t& { return s.completion.m_ejectCdRom; },
+        L"1: eject a CD-ROM once its copy has finished"),
+    Flag(
+        L"Show popup", [](Settings& s) -> int32_t& { return s.completion.m_showPopup; },
+        L"1: say so when a copy has finished"),
+    Flag(
+        L"Beep", [](Settings& s) -> int32_t& { return s.completion.m_beep; },
+        L"1: beep when a copy has finished"),
+    Flag(
+        L"Beep by speaker", [](Settings& s) -> int32_t& { return s.completion.m_beepBySpeaker; },
+        L"1: beep by the system speaker, 0: by the common audio output"),
+    Flag(
+        L"Verify", [](Settings& s) -> int32_t& { return s.copying.m_verify; },
+        L"1: read every copy back and compare it with the card"),
+    Flag(
+        L"Only new files", [](Settings& s) -> int32_t& { return s.copying.m_onlyNew; },
+        L"1: copy only files not copied before"),
+    Text(
+        L"Save to", Unreadable::DocumentsFolder, [](Settings& s) -> std::wstring& { return s.saveTo; },
+        L"the folder that receives the copies"),
+    Text(
+        L"Also copy to", Unreadable::Off, [](Settings& s) -> std::wstring& { return s.alsoCopyTo; },
+        L"a second folder that receives the same copies; empty for none"),
 };
 
 // A number or bytes left by something else are no folder anyone chose: a second destination made of
@@ -86,6 +98,10 @@ void Store(platform::RegKey& key, const SettingEntry& entry, Settings& s) {
 }
 
 } // namespace
+
+std::span<const SettingField> SettingFields() {
+    return kEntries;
+}
 
 Settings LoadSettings(const platform::RegKey& key, const std::function<std::wstring()>& documentsFolder) {
     Settings s;

@@ -49,9 +49,10 @@ cmake --build "$build/core" -j 2 --target harvex_app harvex_platform_testdoubles
 
 # The layers' libraries by name, with the tests' stand-ins for the system (the in-memory registry): an archive left by an older layout of the build must not be linked.
 libraries=()
-for layer in app copy drives settings ui log platform platform_testdoubles; do
+for layer in app service copy drives settings ui log platform; do
     libraries+=("$build/core/libharvex_$layer.a")
 done
+libraries+=("$build"/core/CMakeFiles/harvex_platform_testdoubles.dir/platform/testing/*.o)
 
 # A target is rebuilt when it is older than its source, the shared input header or any library.
 is_stale() {

@@ -1,0 +1,39 @@
+#pragma once
+// The reports of a run on the console: log lines at the chosen level on standard output; on a
+// terminal a progress bar with the time left, redrawn in place under the lines; elsewhere a plain
+// progress line at each tenth of the way.
+#include "service/ReportQueue.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+class ConsoleReports {
+public:
+    using HostText = std::function<std::string(const std::wstring&)>;
+
+    ConsoleReports(std::FILE* out, bool terminal, LogLevel level, HostText hostText);
+
+    void Show(const std::vector<QueuedReport>& batch);
+    // Takes the bar off the terminal's last line.
+    void Close();
+
+private:
+    void ShowLine(const std::wstring& text);
+    void ShowProgress(const ProgressReport& report);
+    void DrawBar();
+    void ClearBar();
+
+    std::FILE* const m_out;
+    const bool m_terminal;
+    const LogLevel m_level;
+    HostText m_hostText;
+    std::string m_bar;        // the bar as drawn, empty when none is
+    int32_t m_lastTenth = -1; // of the last plain progress line
+    bool m_sizeUnknownShown = false;
+};
+
+// "[#########...........]  45% of 3.20 GiB, 2m 5s left" for a report that moves the bar.
+std::string ProgressBarText(const ProgressReport& report);
