@@ -62,7 +62,12 @@ int Dispatch(int argc, char** argv) {
         std::printf("harvex %s\n", HARVEX_VERSION_TEXT);
         return kExitDone;
     }
-    if (const Command* command = CommandNamed(name))
-        return command->run(argc - 1, argv + 1);
-    return UsageError((std::string("unknown command: ") + name).c_str());
+    const Command* command = CommandNamed(name);
+    if (command == nullptr)
+        return UsageError((std::string("unknown command: ") + name).c_str());
+    if (argc == 3 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0)) {
+        PrintUsage(stdout, command);
+        return kExitDone;
+    }
+    return command->run(argc - 1, argv + 1);
 }

@@ -3,9 +3,13 @@
 #include "copy/Progress.h"
 #include "platform/Text.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr int kBarWidth = 30;
+// A terminal is redrawn at most this often: the eye takes no more, and a slow terminal holds the run.
+constexpr auto kBarRedraw = std::chrono::milliseconds(100);
 
 } // namespace
 
@@ -47,6 +51,7 @@ void ConsoleReports::ShowLine(const std::wstring& text) {
     std::fprintf(m_out, "%s\n", m_hostText(text).c_str());
     if (barShown)
         DrawBar();
+    std::fflush(m_out);
 }
 
 void ConsoleReports::ShowProgress(const ProgressReport& report) {
@@ -57,10 +62,16 @@ void ConsoleReports::ShowProgress(const ProgressReport& report) {
         return;
     }
     if (m_terminal) {
-        m_bar = ProgressBarText(report);
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_bar.empty() && now - m_barDrawn < kBarRedraw)
+            return;
+        m_barDrawn = now;
+        m_bar = ProgressText(report);
         DrawBar();
         return;
     }
+    if (m_volumeBytesInUse != 0)
+        return;
     const ProgressView view = MakeProgressView(report);
     if (!view.setsBar) {
         if (!m_sizeUnknownShown)
@@ -72,6 +83,14 @@ void ConsoleReports::ShowProgress(const ProgressReport& report) {
         return;
     m_lastTenth = view.barPos / 10;
     std::fprintf(m_out, "%s\n", platform::ToUtf8(view.text).c_str());
+}
+
+std::string ConsoleReports::ProgressText(const ProgressReport& report) const {
+    if (m_volumeBytesInUse == 0 || !std::isfinite(report.fraction) || report.fraction < 0.0f)
+        return ProgressBarText(report);
+    const auto done =
+        static_cast<uint64_t>(static_cast<double>(report.fraction) * static_cast<double>(m_volumeBytesInUse));
+    return platform::ToUtf8(FormatSize(done)) + " copied";
 }
 
 void ConsoleReports::DrawBar() {

@@ -4,6 +4,7 @@
 // progress line at each tenth of the way.
 #include "service/ReportQueue.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -16,13 +17,19 @@ public:
 
     ConsoleReports(std::FILE* out, bool terminal, LogLevel level, HostText hostText);
 
+    // The source is a folder, not a whole volume: the run's fraction is of the bytes in use on the
+    // volume it lies on, so progress shows the bytes copied, without a share or a time left.
+    void CountBytesOfVolume(uint64_t bytesInUse) { m_volumeBytesInUse = bytesInUse; }
+
     void Show(const std::vector<QueuedReport>& batch);
+    // A line of the program's own, shown as a log line is.
+    void ShowLine(const std::wstring& text);
     // Takes the bar off the terminal's last line.
     void Close();
 
 private:
-    void ShowLine(const std::wstring& text);
     void ShowProgress(const ProgressReport& report);
+    std::string ProgressText(const ProgressReport& report) const;
     void DrawBar();
     void ClearBar();
 
@@ -30,8 +37,10 @@ private:
     const bool m_terminal;
     const LogLevel m_level;
     HostText m_hostText;
-    std::string m_bar;        // the bar as drawn, empty when none is
+    std::string m_bar; // the bar as drawn, empty when none is
+    std::chrono::steady_clock::time_point m_barDrawn;
     int32_t m_lastTenth = -1; // of the last plain progress line
+    uint64_t m_volumeBytesInUse = 0;
     bool m_sizeUnknownShown = false;
 };
 

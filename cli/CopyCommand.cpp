@@ -12,6 +12,7 @@
 
 #include <getopt.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <array>
@@ -115,6 +116,19 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The bytes in use on the volume that folder lies on, when folder is not that volume's root; else 0.
+uint64_t BytesInUseAroundFolder(const std::string& folder) {
+    struct stat own {};
+    struct stat parent {};
+    if (folder == "/" || ::stat(folder.c_str(), &own) != 0 ||
+        ::stat((std::filesystem::path(folder) / "..").c_str(), &parent) != 0 || own.st_dev != parent.st_dev)
+        return 0;
+    struct statvfs volume {};
+    if (::statvfs(folder.c_str(), &volume) != 0)
+        return 0;
+    return static_cast<uint64_t>(volume.f_blocks - volume.f_bfree) * volume.f_frsize;
+}
+
 // Everything copied: a finished run without an error. A stopped run, one that made no copy, and
 // one with errors are not.
 int ExitStatusOf(const RunEnd& end) {
@@ -162,6 +176,7 @@ int RunCopyCommand(int argc, char** argv) {
     ConsoleReports console(stdout, isatty(STDOUT_FILENO) != 0,
                            static_cast<LogLevel>(request.settings.logLevel),
                            [&paths](const std::wstring& text) { return paths.HostText(text); });
+    console.CountBytesOfVolume(BytesInUseAroundFolder(request.source));
     CDriveJob job(kSourceDriveIndex, &host);
     job.Attach(RunOptionsFrom(request.settings));
     const RunEnd end = loop.ShowReportsUntilEnded(console, kSourceDriveIndex, [&job] { job.Stop(); });

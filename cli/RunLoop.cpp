@@ -66,6 +66,7 @@ RunEnd RunLoop::ShowReportsUntilEnded(ConsoleReports& console, int32_t index,
         if (g_stopSignal != 0 && !end.interrupted) {
             end.interrupted = true;
             stop();
+            console.ShowLine(L"Stopping...");
         }
         const std::vector<QueuedReport> batch = m_host.Reports().TakeAll();
         console.Show(batch);

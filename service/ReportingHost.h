@@ -1,7 +1,8 @@
 #pragma once
-// How harvex.exe's copy jobs report: through a ReportQueue that the dialog empties, with the
-// completion actions of a finished run held back until the dialog has shown its final report, so
-// that "Complete." is on screen before the beep and the pop-up.
+// How copy jobs report to a front end (harvex.exe's dialog, the Linux program's console): through a
+// ReportQueue that the front end's user-interface thread empties, with the completion actions of a
+// finished run held back until it has shown the run's final report, so that "Complete." is on
+// screen before the beep and the pop-up.
 //
 // The host is not the dialog: when quitting gives up a worker that is still going, the host is
 // given up with it and outlives the dialog, so the worker never reports to a destroyed object.

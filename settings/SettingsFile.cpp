@@ -21,7 +21,10 @@ bool ReadWholeNumber(std::wstring_view text, int32_t& number) {
 }
 
 std::string Quoted(std::wstring_view text) {
-    return "\"" + platform::ToUtf8(text) + "\"";
+    std::string quoted = "\"";
+    quoted += platform::ToUtf8(text);
+    quoted += '"';
+    return quoted;
 }
 
 std::string Limits(const SettingField& field) {
