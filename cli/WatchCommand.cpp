@@ -16,6 +16,7 @@
 
 #include <getopt.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
@@ -38,11 +39,21 @@ namespace {
 // The letters the watch hands to volumes: C: to Z:, so at most 24 volumes copy at once.
 constexpr int32_t kFirstDriveIndex = 2;
 
+// The user's name as the desktop's automounter uses it: $USER, or the account of the process.
+std::string UserName() {
+    if (const char* user = std::getenv("USER"); user && *user)
+        return user;
+    const passwd* account = ::getpwuid(::geteuid());
+    return account && account->pw_name ? account->pw_name : "";
+}
+
+// Where udisks2 mounts (/media/USER on Debian, /run/media/USER elsewhere), and /media for mounts
+// made by hand or by a udev rule.
 std::vector<std::string> DefaultWatchedFolders() {
     std::vector<std::string> folders;
-    if (const char* user = std::getenv("USER"); user && *user) {
-        folders.push_back(std::string("/media/") + user);
-        folders.push_back(std::string("/run/media/") + user);
+    if (const std::string user = UserName(); !user.empty()) {
+        folders.push_back("/media/" + user);
+        folders.push_back("/run/media/" + user);
     }
     folders.push_back("/media");
     return folders;
