@@ -278,6 +278,16 @@ class WatchTest(unittest.TestCase):
                 self.assert_only_complete_or_temporary(copy, backing)
 
 
+class ProductTest(unittest.TestCase):
+    def test_the_program_links_the_system_not_the_tests_stand_ins(self):
+        if shutil.which("nm") is None:
+            self.skipTest("needs nm (binutils)")
+        symbols = subprocess.run(["nm", "-C", HARVEX], capture_output=True, text=True, check=True).stdout
+        self.assertIn("platform::posix::MapVolume", symbols)
+        for stand_in in ("platform::posix::ResetRegistry", "platform::posix::MapDrive"):
+            self.assertNotIn(stand_in, symbols)
+
+
 if __name__ == "__main__":
     HARVEX = os.path.abspath(sys.argv.pop(1))
     unittest.main()
