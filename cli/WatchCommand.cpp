@@ -75,6 +75,16 @@ std::wstring PopupDetail(const CompletionRequest& request) {
     return newline == std::wstring::npos ? std::wstring() : text.substr(newline);
 }
 
+// A line as it is printed: control characters become "?", as in the dialog's log, also those of a
+// mount point named by a volume's label, which the lines show in place of the drive letter.
+std::string Shown(std::string line) {
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return line;
+}
+
 // A volume being copied or waited for: its mount and how its paths read in log lines.
 struct WatchedVolume {
     platform::MountEntry mount;
@@ -137,8 +147,8 @@ std::string Watch::Prefixed(int32_t driveIndex, const std::wstring& text) const 
     std::lock_guard guard(m_volumesLock);
     auto found = m_volumes.find(driveIndex);
     if (found == m_volumes.end())
-        return platform::ToHostName(text);
-    return "[" + found->second.mount.mountPoint + "]: " + found->second.paths.HostText(text);
+        return Shown(platform::ToHostName(text));
+    return Shown("[" + found->second.mount.mountPoint + "]: " + found->second.paths.HostText(text));
 }
 
 void Watch::OnRunFinished(const CompletionRequest& request) {
@@ -180,13 +190,14 @@ std::optional<int32_t> Watch::IndexOfMount(uint32_t mountId) const {
 
 void Watch::Arrive(const platform::MountEntry& mount) {
     if (HoldsADestination(mount)) {
-        std::printf("[%s]: Not copied: it holds a folder the copies go to.\n", mount.mountPoint.c_str());
+        std::printf("[%s]: Not copied: it holds a folder the copies go to.\n",
+                    Shown(mount.mountPoint).c_str());
         return;
     }
     const std::optional<int32_t> index = FreeDriveIndex();
     if (!index) {
-        std::printf("[%s]: Not copied: %d volumes are being copied already.\n", mount.mountPoint.c_str(),
-                    kDriveLetterCount - kFirstDriveIndex);
+        std::printf("[%s]: Not copied: %d volumes are being copied already.\n",
+                    Shown(mount.mountPoint).c_str(), kDriveLetterCount - kFirstDriveIndex);
         return;
     }
     const wchar_t letter = DriveLetter(*index);
