@@ -65,9 +65,9 @@ def fnv1a(text):
 class Watcher:
     """harvex watch as a child, its output lines gathered by a thread."""
 
-    def __init__(self, cleanup, config_home, folder, path):
+    def __init__(self, cleanup, config_home, folder, path, user=None):
         env = dict(os.environ, XDG_CONFIG_HOME=str(config_home), PATH=f"{path}:{os.environ['PATH']}")
-        self.process = subprocess.Popen([HARVEX, "watch", "--folder", str(folder)], env=env,
+        self.process = subprocess.Popen([HARVEX, "watch", "--folder", str(folder)], env=env, user=user,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                         stderr=subprocess.STDOUT, text=True, errors="replace")
         cleanup.push("stop harvex watch", self.kill)
@@ -140,8 +140,8 @@ class WatchTest(unittest.TestCase):
         shutil.rmtree(self.work, ignore_errors=True)
         self.assertEqual(problems, [])
 
-    def watch(self):
-        return Watcher(self.cleanup, self.work / "config", self.media, self.bin)
+    def watch(self, user=None):
+        return Watcher(self.cleanup, self.work / "config", self.media, self.bin, user)
 
     def ext4_card(self, name, label, files):
         """An ext4 image made from files (relative path -> bytes) on a loop device; its mount
@@ -223,6 +223,30 @@ class WatchTest(unittest.TestCase):
         shown = str(point).replace("\n", "?")
         watcher.wait_for(lambda line: line == f"[{shown}]: Finished. 1 file verified.")
         self.assert_copied_whole(self.out / "EARLY", source)
+        self.assertEqual(watcher.stop(), 0)
+
+    def test_a_user_who_may_not_read_the_device_knows_the_card_by_udevs_links(self):
+        loop, point, source, uuid = self.ext4_card("USER", "HOLIDAY 1", {"a.txt": b"mine\n"})
+        self.mount(loop, point)
+        # What udev makes for the device, unless it has: links by UUID and by escaped label.
+        for folder, name in (("by-uuid", uuid), ("by-label", "HOLIDAY\\x201")):
+            link = Path("/dev/disk") / folder / name
+            if not link.parent.exists():
+                link.parent.mkdir(parents=True)
+                self.cleanup.push(f"rmdir {link.parent}", link.parent.rmdir)
+            if not link.is_symlink():
+                link.symlink_to(loop)
+                self.cleanup.push(f"rm {link}", link.unlink)
+        (point / "lost+found").rmdir()  # root's own
+        self.work.chmod(0o755)
+        self.out.chmod(0o777)
+        self.notes.touch(mode=0o666)
+        watcher = self.watch(user="nobody")
+        watcher.wait_for(lambda line: line == f"[{point}]: Finished. 1 file verified.")
+        self.assert_copied_whole(self.out / "HOLIDAY 1", source)
+        serial = fnv1a(uuid)
+        self.assertIn(f'volume label "HOLIDAY 1", serial number {serial >> 16:04X}-{serial & 0xFFFF:04X}',
+                      (self.out / "HOLIDAY 1.sha256").read_text(encoding="utf-8"))
         self.assertEqual(watcher.stop(), 0)
 
     def test_two_cards_copy_at_once(self):

@@ -1,8 +1,9 @@
 // Linux volumes: a letter stands for a folder, and every query is answered by the file system
 // mounted there (the mount that holds the folder, read from /proc/self/mountinfo). A file system
-// on a block device is known by its UUID and label (libblkid); one without a device (tmpfs, a FUSE
-// view of no device, a network share) by its type, source, device number and mount id, so that it
-// is another volume when mounted again, and has no label.
+// on a block device is known by its UUID and label (libblkid, or udev's /dev/disk links for a
+// user who may not read the device); one without a device (tmpfs, a FUSE view of no device, a
+// network share) by its type, source, device number and mount id, so that it is another volume
+// when mounted again, and has no label.
 #include "platform/DriveMap_posix.h"
 #include "platform/Drives.h"
 #include "platform/MountWatch.h"
@@ -13,6 +14,7 @@
 #include <blkid/blkid.h>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <memory>
 #include <string_view>
@@ -99,9 +101,38 @@ std::optional<FileSystemTags> ProbeTags(const std::string& device, const std::st
     return tags;
 }
 
+// The name under folder of the link that leads to device, escapes undone; empty when none does.
+std::string LinkNameOf(const char* folder, const std::string& device) {
+    const auto close = [](DIR* opened) { ::closedir(opened); };
+    std::unique_ptr<DIR, decltype(close)> links(::opendir(folder), close);
+    if (!links)
+        return std::string();
+    while (const dirent* entry = ::readdir(links.get())) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && RealPath(std::string(folder) + '/' + name) == device)
+            return UnescapeUdevName(name);
+    }
+    return std::string();
+}
+
+// UUID and label as udev names them in /dev/disk: what a user who may not read the device (the
+// systemd user service) can still learn.
+std::optional<FileSystemTags> LinkedTags(const std::string& device) {
+    const auto real = RealPath(device);
+    if (!real)
+        return std::nullopt;
+    FileSystemTags tags{LinkNameOf("/dev/disk/by-uuid", *real), LinkNameOf("/dev/disk/by-label", *real)};
+    if (tags.uuid.empty())
+        return std::nullopt;
+    return tags;
+}
+
 VolumeIdentity IdentityOf(const MountedVolume& volume) {
     if (volume.blockDevice) {
-        if (auto tags = ProbeTags(volume.mount.source, volume.mount.fsType))
+        auto tags = ProbeTags(volume.mount.source, volume.mount.fsType);
+        if (!tags)
+            tags = LinkedTags(volume.mount.source);
+        if (tags)
             return VolumeIdentity{SerialOfUuid(tags->uuid), FromHostName(tags->label)};
     }
     const MountEntry& mount = volume.mount;

@@ -177,6 +177,24 @@ MountChanges DiffWatchedVolumes(const std::vector<MountEntry>& before, const std
     return changes;
 }
 
+std::string UnescapeUdevName(std::string_view name) {
+    std::string text;
+    text.reserve(name.size());
+    for (size_t at = 0; at < name.size(); ++at) {
+        uint32_t value = 0;
+        const bool escape = name.substr(at, 2) == "\\x" && at + 3 < name.size() &&
+                            std::from_chars(name.data() + at + 2, name.data() + at + 4, value, 16).ptr ==
+                                name.data() + at + 4;
+        if (escape) {
+            text += static_cast<char>(value);
+            at += 3;
+            continue;
+        }
+        text += name[at];
+    }
+    return text;
+}
+
 uint32_t Fnv1a(std::string_view text) {
     uint32_t hash = 2166136261u;
     for (unsigned char c : text) {

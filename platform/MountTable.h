@@ -60,6 +60,10 @@ MountChanges DiffWatchedVolumes(const std::vector<MountEntry>& before, const std
 // "ABCD-1234" (the serial Windows shows), a hash of the text for any other UUID.
 uint32_t SerialOfUuid(std::string_view uuid);
 
+// Undoes udev's escapes in the names of /dev/disk/by-label and by-uuid ("MY\x20CARD" is "MY CARD");
+// anything else stays.
+std::string UnescapeUdevName(std::string_view name);
+
 // FNV-1a of a text: the same text gives the same number from one run of the program to the next.
 uint32_t Fnv1a(std::string_view text);
 

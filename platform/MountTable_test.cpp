@@ -82,6 +82,13 @@ TEST(MountTableTest, OnlyNewAndGoneVolumesBeneathTheWatchedFoldersAreChanges) {
     EXPECT_EQ(DiffWatchedVolumes({}, before, watched).arrivals.size(), 3u);
 }
 
+TEST(MountTableTest, UdevNamesLoseTheirEscapes) {
+    EXPECT_EQ(UnescapeUdevName("MY\\x20CARD\\x2fx"), "MY CARD/x");
+    EXPECT_EQ(UnescapeUdevName("caf\\xc3\\xa9"), "caf\xc3\xa9");
+    EXPECT_EQ(UnescapeUdevName("a\\x2"), "a\\x2");
+    EXPECT_EQ(UnescapeUdevName("a\\xg0b\\"), "a\\xg0b\\");
+}
+
 TEST(MountTableTest, FatSerialsAreTheirOwnNumberOtherUuidsAStableHash) {
     EXPECT_EQ(SerialOfUuid("1A2B-3C4D"), 0x1A2B3C4Du);
     EXPECT_EQ(SerialOfUuid("1a2b-3c4d"), 0x1A2B3C4Du);
