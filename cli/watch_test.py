@@ -298,6 +298,28 @@ class WatchTest(unittest.TestCase):
             if copy.is_dir():
                 self.assert_only_complete_or_temporary(copy, backing)
 
+    def test_a_card_pulled_mid_copy_names_each_file_it_could_not_read(self):
+        files = {"a[held].bin": os.urandom(1024 * 1024), "b.txt": b"b\n", "c/d.txt": b"d\n"}
+        held, backing = self.held_view("PULLED", files)
+        watcher = self.watch()
+        self.wait_until_held(held, "a[held].bin")
+        # As when the stick leaves the reader: its file system's process dies, the mount stays.
+        held.process.kill()
+        held.process.wait(timeout=EVENT_TIMEOUT)
+        end = watcher.wait_for(lambda line: line.startswith(f"[{held.folder}]: Finished"))
+        self.assertRegex(end, r"Finished with \d+ errors?\.")
+        self.assertEqual(watcher.stop(), 0)
+        copies = [entry for entry in self.out.iterdir() if entry.is_dir()]
+        self.assertEqual(len(copies), 1)
+        copied = tree(copies[0])
+        text = watcher.text()
+        for relative, digest in tree(backing).items():
+            if digest is None or copied.get(relative) == digest:
+                continue
+            self.assertIn(f"{held.folder}/{relative}", "\n".join(
+                line for line in text.splitlines() if "failed for" in line or "Not copied" in line))
+        self.assertNotIn("a[held].bin", copied)
+
     def test_sigterm_mid_copy_stops_and_exits_0(self):
         held, backing = self.held_view("TERM", {"a[held].bin": os.urandom(1024 * 1024),
                                                 "b/c.txt": b"c\n"})
