@@ -40,7 +40,7 @@ bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity);
 #if !defined(_WIN32)
 // Without Windows a letter stands for a host folder; the Linux volume layer answers each query from
 // the file system mounted there (the mount holding the folder): type from its device, label and
-// serial number from its file system (libblkid), space from statvfs.
+// serial number from its file system (libblkid, or udev's /dev/disk links), space from statvfs.
 namespace posix {
 // The letter stands for the volume mounted at folder (or the one holding it).
 void MapVolume(wchar_t letter, const std::string& folder);
