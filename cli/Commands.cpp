@@ -15,6 +15,7 @@ constexpr std::array kCommands = {
             "            [--only-new|--no-only-new] [--log-level LEVEL]",
             RunCopyCommand},
     Command{"verify", "LIST.sha256", RunVerifyCommand},
+    Command{"watch", "[--folder DIR]...", RunWatchCommand},
 };
 
 void PrintUsage(std::FILE* out, const Command* only) {

@@ -16,6 +16,7 @@ inline constexpr int kExitUsage = 2;    // bad usage or a settings file that can
 
 int RunCopyCommand(int argc, char** argv);
 int RunVerifyCommand(int argc, char** argv);
+int RunWatchCommand(int argc, char** argv);
 
 std::span<const Command> Commands();
 const Command* CommandNamed(const char* name);

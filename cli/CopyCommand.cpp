@@ -116,11 +116,6 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The volume label a mounted card goes by: its mount point's name.
-std::wstring LabelOf(const std::string& folder) {
-    return platform::FromHostName(std::filesystem::path(folder).filename().string());
-}
-
 // The bytes in use on the volume that folder lies on, when folder is not that volume's root; else 0.
 uint64_t BytesInUseAroundFolder(const std::string& folder) {
     struct stat own {};
@@ -170,8 +165,7 @@ int RunCopyCommand(int argc, char** argv) {
     if (request.saveTo.empty())
         return UsageError("no folder to copy to: give --to DIR or \"Save to\" in the settings file", &self);
 
-    platform::posix::MapDrive(kSourceLetter, request.source, platform::kDriveRemovable,
-                              LabelOf(request.source));
+    platform::posix::MapVolume(kSourceLetter, request.source);
     const HostPaths paths(kSourceLetter, request.source);
     request.settings.saveTo = paths.EnginePath(request.saveTo);
     request.settings.alsoCopyTo =

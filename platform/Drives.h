@@ -38,18 +38,25 @@ struct VolumeIdentity {
 bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity);
 
 #if !defined(_WIN32)
-// The POSIX drive map: a letter stands for a folder, with a drive type and a label.
+// Without Windows a letter stands for a host folder; the Linux volume layer answers each query from
+// the file system mounted there (the mount holding the folder): type from its device, label and
+// serial number from its file system (libblkid, or udev's /dev/disk links), space from statvfs.
 namespace posix {
-void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label = L"");
+// The letter stands for the volume mounted at folder (or the one holding it).
+void MapVolume(wchar_t letter, const std::string& folder);
 void UnmapDrive(wchar_t letter);
-// A mapped drive's serial number is derived from its folder unless set here.
-void SetDriveSerial(wchar_t letter, uint32_t serial);
 void UnmapAllDrives();
-// Makes LogicalDriveRoots fail, as GetLogicalDriveStringsW can.
-void SetDriveListBroken(bool broken);
 // The host path of a Windows-style path: "X:\a\b" through the drive map, anything else with its
 // backslashes turned into slashes.
 std::string HostPath(const std::wstring& path);
+
+// The tests' stand-in (platform/testing, linked into test programs only): a letter stands for any
+// folder with the type and label given here; its serial number is derived from the folder unless
+// set. MapVolume there maps a removable drive without a label.
+void MapDrive(wchar_t letter, const std::string& folder, uint32_t type, const std::wstring& label = L"");
+void SetDriveSerial(wchar_t letter, uint32_t serial);
+// Makes LogicalDriveRoots fail, as GetLogicalDriveStringsW can.
+void SetDriveListBroken(bool broken);
 } // namespace posix
 #endif
 

@@ -1,8 +1,9 @@
 #pragma once
 // Per-user registry keys. Only HKEY_CURRENT_USER is used by the program, so paths are relative to it.
-// The POSIX build keeps an in-memory registry with the same semantics: keys are created with their
-// parents, names compare without case, and a query fails when the value is missing or larger than
-// the caller's buffer (the stored type is not looked at).
+// Linux has no registry: there every key fails to open (errno ENOTSUP) and the settings come from a
+// file. The tests link an in-memory registry instead (platform/testing) with the same semantics as
+// the hive: keys are created with their parents, names compare without case, and a query fails
+// when the value is missing or larger than the caller's buffer (the stored type is not looked at).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,7 +53,7 @@ private:
 };
 
 #if !defined(_WIN32)
-// Test hooks of the in-memory registry.
+// Hooks of the tests' in-memory registry (platform/testing, linked into test programs only).
 namespace posix {
 void ResetRegistry();
 bool KeyExists(std::wstring_view path);

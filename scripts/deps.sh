@@ -24,7 +24,9 @@ have import || need+=(imagemagick)
 [ -f /usr/include/openssl/evp.h ] || need+=(libssl-dev)
 # xxHash, for a fast hash of the written data on read-back.
 [ -f /usr/include/xxhash.h ] || need+=(libxxhash-dev)
-# The Linux program's settings file (an INI reader), and what finds it.
+# File-system UUIDs and labels of the Linux volume layer.
+[ -f /usr/include/blkid/blkid.h ] || need+=(libblkid-dev)
+# The Linux program's settings file (an INI reader), and what finds it and libblkid.
 [ -f /usr/include/ini.h ] || need+=(libinih-dev)
 have pkg-config || need+=(pkg-config)
 # cpack -G DEB names the libraries the package depends on.

@@ -42,16 +42,17 @@ if [ ! -f "$build/core/build.ninja" ]; then
         -DHARVEX_SANITIZE="fuzzer-no-link,$sanitize" >/dev/null || exit 1
 fi
 echo "== building the fuzz targets"
-cmake --build "$build/core" -j 2 --target harvex_app >"$build/core-build.log" 2>&1 || {
+cmake --build "$build/core" -j 2 --target harvex_app harvex_platform_testdoubles >"$build/core-build.log" 2>&1 || {
     tail -30 "$build/core-build.log"
     exit 1
 }
 
-# The layers' libraries by name: an archive left by an older layout of the build must not be linked.
+# The layers' libraries by name, with the tests' stand-ins for the system (the in-memory registry): an archive left by an older layout of the build must not be linked.
 libraries=()
-for layer in app copy drives settings ui log platform; do
+for layer in app service copy drives settings ui log platform; do
     libraries+=("$build/core/libharvex_$layer.a")
 done
+libraries+=("$build"/core/CMakeFiles/harvex_platform_testdoubles.dir/platform/testing/*.o)
 
 # A target is rebuilt when it is older than its source, the shared input header or any library.
 is_stale() {

@@ -1,5 +1,5 @@
-// In-memory registry for builds without Windows: the same key and value semantics as the
-// per-user hive, kept for the life of the process.
+// The tests' registry: in memory, with the same key and value semantics as the per-user hive, kept
+// for the life of the process. Linked into test programs in place of Registry_posix.cpp.
 #include "platform/Registry.h"
 #include "platform/Text.h"
 
