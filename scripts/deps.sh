@@ -29,6 +29,8 @@ have import || need+=(imagemagick)
 # The Linux program's settings file (an INI reader), and what finds it and libblkid.
 [ -f /usr/include/ini.h ] || need+=(libinih-dev)
 have pkg-config || need+=(pkg-config)
+# The Linux program's tests make ext4 cards on loop devices.
+have mkfs.ext4 || need+=(e2fsprogs)
 # cpack -G DEB names the libraries the package depends on.
 have dpkg-shlibdeps || need+=(dpkg-dev)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev libgmock-dev googletest)
