@@ -174,7 +174,14 @@ void CDriveJob::Run(const RunOptions& options) {
 // answer, and so may the label of the arriving volume.
 bool CDriveJob::PrepareDestination(const RunOptions& options) {
     m_targets.clear();
-    const bool two = !options.alsoCopyTo.empty();
+    bool two = !options.alsoCopyTo.empty();
+    if (two && FoldersOverlap(options.copyTo, options.alsoCopyTo)) {
+        // Both copies would sit on one disk, one of them perhaps inside the other's tree: that is
+        // not the second copy the user asked for, so say so and make one.
+        Log(LogLevel::Basic, L"No copy is made in the \"Also copy to\" folder " + options.alsoCopyTo +
+                                 L": it is the \"Copy to\" folder, or one of the two holds the other.");
+        two = false;
+    }
     AddDestination(options, options.copyTo, two ? L"Copy to" : nullptr);
     if (two)
         AddDestination(options, options.alsoCopyTo, L"Also copy to");

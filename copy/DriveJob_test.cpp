@@ -423,4 +423,36 @@ TEST_F(TwoDestinations, ADestinationThatCannotBePreparedLeavesTheOther) {
     }
 }
 
+// "Also copy to" that is "Copy to" itself, lies inside it or holds it would put both copies on one
+// disk: it is named once and the run makes the one copy, as without it.
+TEST_F(TwoDestinations, AnAlsoCopyToThatOverlapsCopyToMakesOneCopy) {
+    m_disk.MakeFolder("cards");
+    struct Case {
+        const wchar_t* copyTo;
+        const wchar_t* also;
+        const wchar_t* last;
+    };
+    for (const Case& run :
+         {Case{L"D:\\", L"d:", L"Finished."}, Case{L"D:\\", L"D:\\cards\\", L"Finished."},
+          Case{L"D:\\cards", L"D:\\", L"Finished."},
+          Case{L"D:\\", L"G:\\", L"Finished. D:\\002: 3 files copied. G:\\000: 3 files copied."}}) {
+        RunOptions options = copytest::NumberedRunIn(run.copyTo);
+        options.alsoCopyTo = run.also;
+        const size_t before = m_host.Lines().size();
+        m_job.Attach(options);
+        ASSERT_TRUE(m_host.WaitForRunEnd());
+        const std::vector<std::wstring> all = m_host.Texts();
+        const std::vector<std::wstring> texts(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        const auto named = std::count_if(texts.begin(), texts.end(), [](const std::wstring& text) {
+            return text.find(L"or one of the two holds the other") != std::wstring::npos;
+        });
+        EXPECT_EQ(named, run.also == std::wstring(L"G:\\") ? 0 : 1) << run.also;
+        EXPECT_EQ(texts.back(), run.last) << run.also;
+    }
+    for (const std::string folder : {"000", "001", "cards/000", "002"})
+        EXPECT_EQ(m_disk.ReadFile(folder + "/b.jpg"), "bee") << folder;
+    EXPECT_FALSE(m_disk.Exists("cards/001")) << "no run folder for a refused second copy";
+    EXPECT_FALSE(m_disk.Exists("003"));
+}
+
 } // namespace

@@ -17,3 +17,7 @@ std::wstring ChildWalkPath(const std::wstring& rel, const std::wstring& name);
 // only; Windows names compare without case): "BACKUP\000" for "E:\Backup\000\". Empty when path
 // is not below that root.
 std::wstring UpperPathBelowRoot(const std::wstring& root, const std::wstring& path);
+
+// Whether two folders are one, or one lies inside the other ("D:\Cards" and "d:\cards\backup\"),
+// compared as UpperPathBelowRoot compares.
+bool FoldersOverlap(const std::wstring& first, const std::wstring& second);
