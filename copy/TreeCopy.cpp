@@ -1,7 +1,6 @@
 #include "copy/TreeCopy.h"
 
 #include "copy/FileNames.h"
-#include "copy/VerifiedCopy.h"
 #include "copy/WalkPaths.h"
 #include "platform/System.h"
 #include "platform/Text.h"
@@ -14,6 +13,8 @@ namespace {
 
 // Numbered names tried for one entry before it counts as failed.
 constexpr uint32_t kMaxNameNumber = 10000;
+// A verified copy that differs is written once more; the second that differs is given up.
+constexpr int kVerifyAttempts = 2;
 // The most time between two looks at the volume's identity while copying.
 constexpr uint32_t kVolumeCheckMs = 1000;
 
@@ -37,9 +38,9 @@ struct CTreeCopy::FileCopy {
     std::wstring folderRel;
     std::wstring temporary; // its name in folder
     platform::ErrorCode error = platform::kErrorFileExists;
-    bool differs = false;
     bool timeKept = true;
-    platform::Sha256Digest digest{};
+    platform::Sha256Digest digest{};  // of the source, when verifying
+    platform::Xxh128Digest written{}; // of the data written, when verifying
 };
 
 CTreeCopy::CTreeCopy(TreeCopyInput input, ITreeCopySink& sink) : m_input(std::move(input)), m_sink(sink) {
@@ -48,6 +49,11 @@ CTreeCopy::CTreeCopy(TreeCopyInput input, ITreeCopySink& sink) : m_input(std::mo
 
 TreeCopyResult CTreeCopy::Run() {
     m_lastVolumeCheck = platform::TickCount();
+    const RunRecords* records = m_input.destinations[0].records;
+    if (records != nullptr && records->Verifying()) {
+        m_hasher = std::make_unique<platform::HashThread>();
+        m_verifier = std::make_unique<CCopyVerifier>(m_input.stop, m_input.verifyBound, m_input.readBack);
+    }
     std::vector<Folder> stack(1);
     stack.back().places.resize(m_input.destinations.size());
     m_stack = &stack;
@@ -96,10 +102,15 @@ TreeCopyResult CTreeCopy::Run() {
         if (ReadListing(child))
             stack.push_back(std::move(child));
     }
+    // Every copy handed over gets its verdict, also after a stop: those the stop left unverified are
+    // reported, never filed.
+    TakeVerdicts(true);
     // Before the last report: a volume changed at the very end still makes the run one with errors,
     // and the last copies are filed only after this look.
     VolumeUnchanged();
     DropPending();
+    m_verifier.reset();
+    m_hasher.reset();
     m_stack = nullptr;
     m_result.stopped = StopRequested() && !m_result.volumeChanged;
     return m_result;
@@ -194,7 +205,8 @@ bool CTreeCopy::ReadListing(Folder& folder) {
 
 // After the whole content: the folder's attributes (read-only last) and times. The root keeps its own.
 void CTreeCopy::FinishFolder(const Folder& folder) {
-    // Its files get their names before the folder its read-only bit and times.
+    // Its files get their names before the folder its read-only bit and times; so they are verified.
+    TakeVerdicts(true);
     if (!m_pending.empty() && !VolumeUnchanged())
         return;
     if (folder.sourceRel.empty())
@@ -287,12 +299,6 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
     for (FileCopy& copy : copies) {
         if (quiet && copy.error != platform::kSuccess)
             continue;
-        if (copy.differs) {
-            TargetError(copy.target, platform::kSuccess,
-                        L"Verify failed for " + source + Into(copy.target) +
-                            L": the copy differs from the source.");
-            continue;
-        }
         if (copy.error != platform::kSuccess) {
             TargetError(copy.target, copy.error,
                         L"CopyFileEx failed for " + source + Into(copy.target) + L": " +
@@ -300,56 +306,112 @@ void CTreeCopy::CopyOneFile(const Folder& parent, const platform::FolderEntry& e
             continue;
         }
         timeKept = timeKept && copy.timeKept;
-        m_pending.push_back(PendingFile{source, inCopy, copy.folder, copy.temporary, sourceRel,
-                                        copy.folderRel, copy.target, entry.size, entry.lastWriteTime,
-                                        copy.digest});
+        PendingFile file{source,         inCopy,      copy.folder, copy.temporary,      sourceRel,
+                         copy.folderRel, copy.target, entry.size,  entry.lastWriteTime, copy.digest};
+        if (Verifying())
+            HandOver(std::move(file), copy.written, 1);
+        else
+            m_pending.push_back(std::move(file));
     }
     if (!timeKept)
         m_sink.Log(LogLevel::Basic,
                    L"Warning: " + source + L" is copied without its time: the destination cannot take it.");
+    TakeVerdicts(false);
     if (!m_input.volume)
         FilePending();
 }
 
+void CTreeCopy::HandOver(PendingFile file, const platform::Xxh128Digest& written, int attempt) {
+    const uint64_t id = m_nextVerifyId++;
+    CopyToVerify copy{id, JoinWalkPath(file.folder, file.temporary), file.size, written};
+    m_unverified.emplace(id, UnverifiedCopy{std::move(file), attempt});
+    m_verifier->Submit(std::move(copy));
+}
+
+void CTreeCopy::TakeVerdicts(bool wait) {
+    if (!Verifying())
+        return;
+    // A copy written once more is handed over again: waiting takes until none is left.
+    for (;;) {
+        const std::vector<CopyVerdict> verdicts = m_verifier->Take(wait);
+        for (const CopyVerdict& verdict : verdicts)
+            OnVerdict(verdict);
+        if (!wait || verdicts.empty())
+            return;
+    }
+}
+
+void CTreeCopy::OnVerdict(const CopyVerdict& verdict) {
+    auto node = m_unverified.extract(verdict.id);
+    if (node.empty())
+        return;
+    UnverifiedCopy& copy = node.mapped();
+    const PendingFile& file = copy.file;
+    if (verdict.error != platform::kSuccess) {
+        // After a stop too: the copy was written, and is not kept unverified.
+        TargetError(file.target, verdict.error,
+                    L"CopyFileEx failed for " + file.source + Into(file.target) + L": " +
+                        platform::ErrorText(verdict.error));
+        return;
+    }
+    if (!verdict.differs) {
+        m_pending.push_back(std::move(copy.file));
+        return;
+    }
+    if (copy.attempt < kVerifyAttempts && !StopRequested() && !m_result.volumeChanged && !Lost(file.target)) {
+        WriteAgain(std::move(copy));
+        return;
+    }
+    TargetError(file.target, platform::kSuccess,
+                L"Verify failed for " + file.source + Into(file.target) +
+                    L": the copy differs from the source.");
+}
+
+// The verifier has removed the copy that differed; its temporary name is free again.
+void CTreeCopy::WriteAgain(UnverifiedCopy copy) {
+    PendingFile& file = copy.file;
+    std::vector<FileCopy> copies(1);
+    copies[0].target = file.target;
+    copies[0].folder = file.folder;
+    copies[0].folderRel = file.destinationFolderRel;
+    const ErrorCode error = CopyData(file.source, copies, TemporaryName(file.inCopy.name), false);
+    const ErrorCode own = error != platform::kSuccess ? error : copies[0].error;
+    if (own != platform::kSuccess) {
+        TargetError(file.target, own,
+                    L"CopyFileEx failed for " + file.source + Into(file.target) + L": " +
+                        platform::ErrorText(own));
+        return;
+    }
+    file.temporary = copies[0].temporary;
+    file.digest = copies[0].digest;
+    HandOver(std::move(file), copies[0].written, copy.attempt + 1);
+}
+
 ErrorCode CTreeCopy::CopyData(const std::wstring& source, std::vector<FileCopy>& copies,
-                              const std::wstring& base) {
-    const bool verifying =
-        m_input.destinations[0].records != nullptr && m_input.destinations[0].records->Verifying();
+                              const std::wstring& base, bool reportProgress) {
+    const platform::CopyProgressFn progress = reportProgress ? &OnCopyProgress : nullptr;
     for (uint32_t number = 1; number <= kMaxNameNumber; ++number) {
         // A name taken by an earlier copy's leftover is passed over: that copy goes again, alone.
         std::vector<FileCopy*> going;
-        std::vector<std::wstring> paths;
+        std::vector<platform::NewFileCopy> newFiles;
         for (FileCopy& copy : copies) {
             if (copy.error != platform::kErrorFileExists)
                 continue;
             copy.temporary = number == 1 ? base : NumberedName(base, number);
             going.push_back(&copy);
-            paths.push_back(JoinWalkPath(copy.folder, copy.temporary));
+            newFiles.push_back(platform::NewFileCopy{JoinWalkPath(copy.folder, copy.temporary)});
         }
         if (going.empty())
             return platform::kSuccess;
-        if (verifying) {
-            std::vector<VerifiedCopyResult> results(going.size());
-            const ErrorCode error =
-                CopyAndVerifyAll(source, paths, results, &OnCopyProgress, this, m_input.stop);
-            for (size_t k = 0; k < going.size(); ++k) {
-                going[k]->error = results[k].error;
-                going[k]->differs = results[k].differs;
-                going[k]->timeKept = results[k].timeKept;
-                going[k]->digest = results[k].digest;
-            }
-            if (EndsEveryCopy(error, going.size(), copies.size()))
-                return error;
-            continue;
-        }
-        std::vector<platform::NewFileCopy> newFiles;
-        for (const std::wstring& path : paths)
-            newFiles.push_back(platform::NewFileCopy{path});
-        const ErrorCode error =
-            platform::CopyToNewFiles(source, newFiles, &OnCopyProgress, this, m_input.stop, nullptr);
+        platform::CopyHashes hashes;
+        hashes.helper = m_hasher.get();
+        const ErrorCode error = platform::CopyToNewFiles(source, newFiles, progress, this, m_input.stop,
+                                                         Verifying() ? &hashes : nullptr);
         for (size_t k = 0; k < going.size(); ++k) {
             going[k]->error = newFiles[k].error;
             going[k]->timeKept = newFiles[k].timeKept;
+            going[k]->digest = hashes.source;
+            going[k]->written = hashes.written;
         }
         if (EndsEveryCopy(error, going.size(), copies.size()))
             return error;

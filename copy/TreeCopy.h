@@ -9,17 +9,23 @@
 // the thread's, so no depth of tree can exhaust the thread. When another volume appears at the
 // source's letter the copy ends and files nothing more.
 //
-// It runs on the calling thread and reports through ITreeCopySink on that thread.
+// It runs on the calling thread and reports through ITreeCopySink on that thread. With "Verify
+// copies" it has two helpers for the run: a thread that reads each copy back (CopyVerifier) while
+// the next file is copied, and one that takes the SHA-256 of the data as it is copied.
 #include "copy/CopyTarget.h"
+#include "copy/CopyVerifier.h"
 #include "copy/FileNames.h"
 #include "copy/RunRecords.h"
 #include "log/LogLevel.h"
 #include "platform/Drives.h"
+#include "platform/ChunkPump.h"
 #include "platform/Files.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -48,6 +54,10 @@ struct TreeCopyInput {
     bool intoCopyTo = false;
     // Tests: sees each folder's listing as read, to make one that no real file system gives.
     std::function<void(std::vector<platform::FolderEntry>&)> onListing = nullptr;
+    // "Verify copies": how much written data may wait for its read-back, and the read-back itself
+    // (tests put one of their own in its place).
+    VerifyBound verifyBound = {};
+    ReadBackFn readBack = platform::ReadBackHash;
 };
 
 struct TreeCopyResult {
@@ -109,9 +119,10 @@ private:
                    std::vector<size_t>& targets);
     struct FileCopy; // one destination's copy of the file in progress
     // Copies into each copy's temporary name (base, numbered past names taken by leftovers). Gives
-    // the failure that concerns every copy.
+    // the failure that concerns every copy. A copy written once more reports no progress: its
+    // bytes were counted the first time.
     platform::ErrorCode CopyData(const std::wstring& source, std::vector<FileCopy>& copies,
-                                 const std::wstring& base);
+                                 const std::wstring& base, bool reportProgress = true);
     platform::ErrorCode GiveFinalName(const std::wstring& temporary, const std::wstring& folder,
                                       const std::wstring& name, std::wstring& finalName);
     void LogRenamed(size_t t, const std::wstring& source, const CopyName& wanted, const std::wstring& placed);
@@ -133,6 +144,19 @@ private:
     };
     void FilePending();
     void DropPending();
+
+    // A copy handed to the verifier; once verified it is pending.
+    struct UnverifiedCopy {
+        PendingFile file;
+        int attempt = 1;
+    };
+    bool Verifying() const { return m_verifier != nullptr; }
+    void HandOver(PendingFile file, const platform::Xxh128Digest& written, int attempt);
+    // Takes the verifier's verdicts: verified copies become pending, the others are written once more
+    // or reported. wait: until no copy waits for its read-back.
+    void TakeVerdicts(bool wait);
+    void OnVerdict(const CopyVerdict& verdict);
+    void WriteAgain(UnverifiedCopy copy);
 
     // False once the volume at the source root is another one. Files the pending copies when the
     // volume is unchanged, drops them when it changed.
@@ -160,6 +184,10 @@ private:
     TreeCopyResult m_result;
     std::vector<Folder>* m_stack = nullptr;
     std::vector<PendingFile> m_pending; // of every destination, in the order copied
+    std::unique_ptr<platform::HashThread> m_hasher;
+    std::unique_ptr<CCopyVerifier> m_verifier;
+    std::map<uint64_t, UnverifiedCopy> m_unverified; // by the id the verifier knows them by
+    uint64_t m_nextVerifyId = 0;
     uint64_t m_fileTotal = 0;
     uint32_t m_lastVolumeCheck = 0;
 };

@@ -11,14 +11,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <pthread.h>
 #include <set>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -506,4 +509,140 @@ TEST_F(TreeCopyTest, OneReadOfEachFileFillsBothDestinations) {
     }
     EXPECT_GE(read, big.size());
     EXPECT_LT(read, big.size() + big.size() / 2) << "the source was read once, not once a destination";
+}
+
+namespace {
+
+// A verified run into D:\run with its checksum list beside it (D:\run.sha256); the listing sorted,
+// so that files are copied in the order of their names.
+class VerifiedTreeCopyTest : public TreeCopyTest {
+protected:
+    VerifiedTreeCopyTest()
+        : m_records(CopyingOptions{1, 0}, RunPlace{L"E:", L"D:\\run", false, L"CARD", kSerial, {}}) {}
+
+    TreeCopyResult CopyVerified(ReadBackFn readBack) {
+        TreeCopyInput input = Input();
+        input.destinations[0].records = &m_records;
+        input.onListing = [](std::vector<platform::FolderEntry>& entries) {
+            std::sort(entries.begin(), entries.end(),
+                      [](const auto& a, const auto& b) { return a.name < b.name; });
+        };
+        input.readBack = std::move(readBack);
+        const TreeCopyResult result = CTreeCopy(std::move(input), m_sink).Run();
+        m_records.Finish({}, result.stopped, result.errorCount, false);
+        return result;
+    }
+    // The copies' paths in the list, below "Copy to".
+    std::set<std::string> Listed() const {
+        std::set<std::string> paths;
+        std::istringstream list(m_disk.ReadFile("run.sha256"));
+        for (std::string line; std::getline(list, line);) {
+            if (!line.empty() && line[0] != '#')
+                paths.insert(line.substr(line.find("  ") + 2));
+        }
+        return paths;
+    }
+
+    RunRecords m_records;
+};
+
+// Waits for a condition another thread makes true; a bound on the wait only turns a deadlock
+// (the order the test needs cannot happen) into a failure.
+class Latch {
+public:
+    void Set() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_set = true;
+        }
+        m_changed.notify_all();
+    }
+    bool Wait() {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_set; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_set = false;
+};
+
+} // namespace
+
+// a.bin's copy is changed on the disk after it was written; its read-back runs while b.bin is being
+// copied (a.bin's read-back waits for b.bin's copy to begin, and b.bin's copy waits inside the file
+// for a.bin's verdict). The change is caught, a.bin is written once more, changed again and given
+// up; b.bin is filed and listed.
+TEST_F(VerifiedTreeCopyTest, AChangedCopyIsCaughtWhileTheNextFileIsCopied) {
+    const std::string a(3u << 20, 'a');
+    const std::string b(3u << 20, 'b');
+    m_card.WriteFile("a.bin", a);
+    m_card.WriteFile("b.bin", b);
+    Latch bInFlight;
+    Latch aReadBack;
+    bool aReadBackWaited = false;
+    bool bWaited = false;
+    m_sink.onProgress = [&](uint64_t done) {
+        // Past a.bin and b.bin's first chunk, before its next read.
+        if (done > a.size() && done < a.size() + b.size() && !bWaited) {
+            bInFlight.Set();
+            bWaited = aReadBack.Wait();
+        }
+    };
+    int aReadBacks = 0;
+    const TreeCopyResult result = CopyVerified(
+        [&](const std::wstring& path, const std::atomic<int32_t>* stop, platform::Xxh128Digest& digest) {
+            const std::string host = platform::posix::HostPath(path);
+            if (host.find("/a.bin") != std::string::npos) {
+                if (++aReadBacks == 1)
+                    aReadBackWaited = bInFlight.Wait();
+                const int fd = ::open(host.c_str(), O_WRONLY);
+                EXPECT_EQ(::pwrite(fd, "X", 1, 0), 1);
+                ::close(fd);
+            }
+            const platform::ErrorCode error = platform::ReadBackHash(path, stop, digest);
+            if (host.find("/a.bin") != std::string::npos)
+                aReadBack.Set();
+            return error;
+        });
+    EXPECT_TRUE(aReadBackWaited && bWaited) << "a.bin's read-back ran while b.bin was copied";
+    EXPECT_EQ(aReadBacks, 2) << "written once more, then given up";
+    EXPECT_TRUE(m_sink.Has(L"Verify failed for E:\\a.bin: the copy differs from the source."));
+    EXPECT_EQ(result.errorCount, 1u);
+    EXPECT_EQ(result.filesCopied, 1u);
+    EXPECT_EQ(Names(m_disk.At("run")), (std::set<std::string>{"b.bin"}));
+    EXPECT_EQ(m_disk.ReadFile("run/b.bin"), b);
+    EXPECT_EQ(Listed(), (std::set<std::string>{"run/b.bin"}));
+}
+
+// Stop comes when every file is copied and none is read back yet: each is reported, counted as an
+// error, and neither filed nor listed; no temporary copy is left.
+TEST_F(VerifiedTreeCopyTest, AStopWithCopiesUnverifiedReportsEachAndListsNone) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        m_card.WriteFile(name, std::string(1000, name[0]));
+    Latch stopped;
+    int ends = 0;
+    // The second report of the whole comes after c.jpg's copy (the first, from inside it, would cut it).
+    m_sink.onProgress = [&](uint64_t done) {
+        if (done == 3000 && ++ends == 2) {
+            m_stop = 1;
+            stopped.Set();
+        }
+    };
+    const TreeCopyResult result = CopyVerified(
+        [&](const std::wstring& path, const std::atomic<int32_t>* stop, platform::Xxh128Digest& digest) {
+            EXPECT_TRUE(stopped.Wait());
+            return platform::ReadBackHash(path, stop, digest);
+        });
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.errorCount, 3u);
+    EXPECT_EQ(result.filesCopied, 0u);
+    for (const wchar_t* name : {L"a.jpg", L"b.jpg", L"c.jpg"})
+        EXPECT_TRUE(
+            m_sink.Has(std::wstring(L"CopyFileEx failed for E:\\") + name + L": The request was aborted."))
+            << platform::ToUtf8(name);
+    EXPECT_EQ(Names(m_disk.At("run")), std::set<std::string>{});
+    EXPECT_EQ(Listed(), std::set<std::string>{});
+    EXPECT_NE(m_disk.ReadFile("run.sha256").find("# Not complete: the run was stopped"), std::string::npos);
 }

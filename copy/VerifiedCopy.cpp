@@ -13,10 +13,10 @@ void RemoveCopy(const std::wstring& path) {
 
 } // namespace
 
-platform::ErrorCode ReadBackCopy(const std::wstring& destination, const platform::Sha256Digest& written,
+platform::ErrorCode ReadBackCopy(const std::wstring& destination, const platform::Xxh128Digest& written,
                                  const std::atomic<int32_t>* cancel, bool& differs) {
-    platform::Sha256Digest readBack{};
-    const platform::ErrorCode error = platform::HashFile(destination, nullptr, nullptr, cancel, readBack);
+    platform::Xxh128Digest readBack{};
+    const platform::ErrorCode error = platform::ReadBackHash(destination, cancel, readBack);
     differs = error == platform::kSuccess && readBack != written;
     if (error != platform::kSuccess || differs)
         RemoveCopy(destination);
@@ -43,9 +43,9 @@ platform::ErrorCode CopyAndVerifyAll(const std::wstring& source, std::span<const
         std::vector<platform::NewFileCopy> copies;
         for (const size_t i : toWrite)
             copies.push_back(platform::NewFileCopy{destinations[i]});
-        platform::Sha256Digest written{};
+        platform::CopyHashes hashes;
         const platform::ErrorCode error =
-            platform::CopyToNewFiles(source, copies, progress, context, cancel, &written);
+            platform::CopyToNewFiles(source, copies, progress, context, cancel, &hashes);
         std::vector<size_t> differing;
         for (size_t k = 0; k < toWrite.size(); ++k) {
             VerifiedCopyResult& result = results[toWrite[k]];
@@ -54,11 +54,11 @@ platform::ErrorCode CopyAndVerifyAll(const std::wstring& source, std::span<const
             if (result.error != platform::kSuccess)
                 continue;
             bool differs = false;
-            result.error = ReadBackCopy(destinations[toWrite[k]], written, cancel, differs);
+            result.error = ReadBackCopy(destinations[toWrite[k]], hashes.written, cancel, differs);
             if (differs)
                 differing.push_back(toWrite[k]);
             else if (result.error == platform::kSuccess)
-                result.digest = written;
+                result.digest = hashes.source;
         }
         if (error != platform::kSuccess)
             return error;

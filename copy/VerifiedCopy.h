@@ -1,7 +1,8 @@
 #pragma once
-// "Verify copies": a file is copied in a loop that hashes the data it writes, then each copy is read
-// back from the disk and hashed again. A copy that differs is written once more; if it still
-// differs it is removed.
+// "Verify copies", one file in turn: a file is copied in a loop that hashes the data it writes
+// (SHA-256 for the list, XXH3 for the check), then each copy is read back from the disk and its
+// XXH3 compared. A copy that differs is written once more; if it still differs it is removed. The
+// tree copy does the same with the read-back on a thread of its own (CopyVerifier).
 #include "platform/Files.h"
 
 #include <span>
@@ -29,5 +30,5 @@ platform::ErrorCode CopyAndVerifyAll(const std::wstring& source, std::span<const
 
 // The read-back of one written copy: hashed again from the disk and compared with the data written.
 // A copy that cannot be read back or differs is removed; differs says which.
-platform::ErrorCode ReadBackCopy(const std::wstring& destination, const platform::Sha256Digest& written,
+platform::ErrorCode ReadBackCopy(const std::wstring& destination, const platform::Xxh128Digest& written,
                                  const std::atomic<int32_t>* cancel, bool& differs);

@@ -161,3 +161,44 @@ TEST(ChunkPump, OneReadFeedsEverySinkAndAFailedSinkDropsOutAlone) {
     EXPECT_EQ(again.at, 6u);
     EXPECT_EQ(second.written, text.substr(0, 3));
 }
+
+// With a hash thread the SHA-256 is taken there, half a buffer at a time, while the pump reads into
+// the other half: the digests are those of the data, the XXH3 of what was written too, however the
+// pump ends (a stop midway leaves nothing hashing a buffer it gave back).
+TEST(ChunkPump, HashesTakenOnAHashThreadAreThoseOfTheDataWritten) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i)
+        text += "chunk " + std::to_string(i) + ";";
+    Xxh3 reference;
+    reference.Update(text.data(), text.size());
+    const Xxh128Digest written = reference.Finish();
+    HashThread helper;
+    for (const size_t bufferSize : {size_t{64}, size_t{4096}, size_t{1} << 16}) {
+        TextSource in;
+        in.text = text;
+        in.step = 1000;
+        TextSink first;
+        TextSink second;
+        ChunkSink* outs[] = {&first, &second};
+        ErrorCode results[] = {kSuccess, kSuccess};
+        std::vector<std::byte> buffer(bufferSize);
+        Sha256 sha;
+        Xxh3 xxh;
+        ASSERT_EQ(
+            PumpChunksToAll(in, outs, results, text.size(), buffer, {}, ChunkHashes{&sha, &xxh, &helper}),
+            kSuccess);
+        EXPECT_EQ(DigestHex(sha.Finish()), DigestOf(text)) << bufferSize;
+        EXPECT_EQ(xxh.Finish(), written) << bufferSize;
+        EXPECT_EQ(first.written, text);
+        EXPECT_EQ(second.written, text);
+    }
+    Heard cancelling;
+    cancelling.cancelAtCall = 3;
+    TextSource in;
+    in.text = text;
+    Sha256 sha;
+    std::vector<std::byte> buffer(16);
+    EXPECT_EQ(PumpChunks(in, nullptr, text.size(), buffer, {&Listen, &cancelling, nullptr},
+                         {&sha, nullptr, &helper}),
+              kErrorRequestAborted);
+}

@@ -300,7 +300,7 @@ ErrorCode CopyToNewFile(const std::wstring& source, const std::wstring& destinat
 
 ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileCopy> copies,
                                   CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel,
-                                  Sha256Digest* digest) {
+                                  CopyHashes* hashes) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
     FileDescriptor in;
@@ -325,11 +325,14 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
     }
     if (writing.empty())
         return kSuccess;
-    Sha256 hash;
+    Sha256 sha;
+    Xxh3 xxh;
+    const ChunkHashes chunkHashes =
+        hashes != nullptr ? ChunkHashes{&sha, &xxh, hashes->helper} : ChunkHashes{};
     DescriptorSource reader(in.Get());
     std::vector<ErrorCode> written(writing.size(), kSuccess);
     ErrorCode error = PumpChunksToAll(reader, writing, written, static_cast<uint64_t>(info.st_size),
-                                      CopyBytes(), {progress, context, cancel}, hash);
+                                      CopyBytes(), {progress, context, cancel}, chunkHashes);
     // A failure of every copy's own is no failure of the source.
     bool allFailed = true;
     for (const ErrorCode own : written)
@@ -339,7 +342,7 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
     for (size_t k = 0; k < writing.size(); ++k) {
         NewFileCopy& copy = copies[writingCopy[k]];
         const ErrorCode own = error != kSuccess ? error : written[k];
-        copy.error = FinishNewFile(outs[writingCopy[k]], Host(copy.destination), info, own, digest != nullptr,
+        copy.error = FinishNewFile(outs[writingCopy[k]], Host(copy.destination), info, own, hashes != nullptr,
                                    &copy.timeKept);
     }
     if (error != kSuccess) {
@@ -347,13 +350,17 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
             copy.error = error;
         return error;
     }
-    if (digest != nullptr)
-        *digest = hash.Finish();
+    if (hashes != nullptr) {
+        hashes->source = sha.Finish();
+        hashes->written = xxh.Finish();
+    }
     return kSuccess;
 }
 
-ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
-                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+namespace {
+
+// Reads a file past the page cache where it can, hashing all of it.
+ErrorCode HashUncached(const std::wstring& path, const ChunkProgress& progress, const ChunkHashes& hashes) {
     FileDescriptor in(OpenUncached(Host(path)));
     if (!in.IsOpen())
         return LastError();
@@ -362,10 +369,25 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
         return LastError();
     if (!S_ISREG(info.st_mode))
         return S_ISDIR(info.st_mode) ? kErrorAccessDenied : kErrorNotSupported;
-    Sha256 hash;
     DescriptorSource reader(in.Get());
-    const ErrorCode error = PumpChunks(reader, nullptr, static_cast<uint64_t>(info.st_size), CopyBytes(),
-                                       {progress, context, cancel}, hash);
+    return PumpChunks(reader, nullptr, static_cast<uint64_t>(info.st_size), CopyBytes(), progress, hashes);
+}
+
+} // namespace
+
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    Sha256 hash;
+    const ErrorCode error = HashUncached(path, {progress, context, cancel}, ChunkHashes{&hash});
+    if (error != kSuccess)
+        return error;
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+ErrorCode ReadBackHash(const std::wstring& path, const std::atomic<int32_t>* cancel, Xxh128Digest& digest) {
+    Xxh3 hash;
+    const ErrorCode error = HashUncached(path, {nullptr, nullptr, cancel}, ChunkHashes{nullptr, &hash});
     if (error != kSuccess)
         return error;
     digest = hash.Finish();

@@ -55,20 +55,26 @@ ErrorCode CopyFileHashed(const std::wstring& source, const std::wstring& destina
                          void* context, const std::atomic<int32_t>* cancel, Sha256Digest& digest,
                          bool* timeKept) {
     NewFileCopy copy{destination};
-    const ErrorCode error = CopyToNewFilesInOneRead(source, {&copy, 1}, progress, context, cancel, &digest);
+    CopyHashes hashes;
+    const ErrorCode error = CopyToNewFilesInOneRead(source, {&copy, 1}, progress, context, cancel, &hashes);
     if (timeKept != nullptr)
         *timeKept = copy.timeKept;
+    digest = hashes.source;
     return error != kSuccess ? error : copy.error;
 }
 
 ErrorCode CopyToNewFiles(const std::wstring& source, std::span<NewFileCopy> copies, CopyProgressFn progress,
-                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest* digest) {
-    if (copies.size() != 1)
-        return CopyToNewFilesInOneRead(source, copies, progress, context, cancel, digest);
+                         void* context, const std::atomic<int32_t>* cancel, CopyHashes* hashes) {
+    if (copies.size() != 1 || hashes != nullptr) {
+        const ErrorCode error = CopyToNewFilesInOneRead(source, copies, progress, context, cancel, hashes);
+        if (error != kSuccess) {
+            for (NewFileCopy& copy : copies)
+                copy.error = error;
+        }
+        return copies.size() == 1 ? copies[0].error : error;
+    }
     NewFileCopy& copy = copies[0];
-    copy.error = digest != nullptr ? CopyFileHashed(source, copy.destination, progress, context, cancel,
-                                                    *digest, &copy.timeKept)
-                                   : CopyToNewFile(source, copy.destination, progress, context, cancel);
+    copy.error = CopyToNewFile(source, copy.destination, progress, context, cancel);
     return copy.error;
 }
 

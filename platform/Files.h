@@ -7,6 +7,7 @@
 // turns back into a backslash in any path, so such a name is read as the one file it is.
 #include "platform/Errors.h"
 #include "platform/Sha256.h"
+#include "platform/Xxh3.h"
 
 #include <atomic>
 #include <cstdint>
@@ -14,6 +15,8 @@
 #include <string>
 
 namespace platform {
+
+class HashThread;
 
 inline constexpr uint32_t kAttrReadOnly = 0x1;
 inline constexpr uint32_t kAttrHidden = 0x2;
@@ -121,26 +124,37 @@ struct NewFileCopy {
     bool timeKept = true;
 };
 
+// The hashes a verified copy takes of the data it moves, from the same buffers: the SHA-256 for the
+// checksum list and the XXH3-128 that the read-back of each copy is compared with.
+struct CopyHashes {
+    Sha256Digest source{};
+    Xxh128Digest written{};
+    // Given by the caller: a thread that takes the SHA-256 while the copy goes on, or none.
+    HashThread* helper = nullptr;
+};
+
 // Copies one file into several new files from one read of the source: each chunk read is written
 // to every copy still going. A copy that fails (its disk full, its folder gone) is removed and the
 // others go on. The result is a failure that concerns every copy (the source's read, a link, a
-// stop); then no copy is left and each copy's error is that one too. digest, when given, gets the
-// SHA-256 of the data read, and each copy is on the disk when this returns (as CopyFileHashed). One
-// copy goes by CopyToNewFile or CopyFileHashed, the fastest way the platform has; its failure is
-// always the result.
+// stop); then no copy is left and each copy's error is that one too. hashes, when given, get the
+// data read, and each copy is on the disk when this returns (as CopyFileHashed). One copy without
+// hashes goes by CopyToNewFile, the fastest way the platform has; its failure is always the result.
 ErrorCode CopyToNewFiles(const std::wstring& source, std::span<NewFileCopy> copies, CopyProgressFn progress,
-                         void* context, const std::atomic<int32_t>* cancel, Sha256Digest* digest);
+                         void* context, const std::atomic<int32_t>* cancel, CopyHashes* hashes);
 
 // The platform's own loop behind CopyToNewFiles, for any number of copies.
 ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileCopy> copies,
                                   CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel,
-                                  Sha256Digest* digest);
+                                  CopyHashes* hashes);
 
 // The SHA-256 of a file's content, read past the system's cache where the platform allows it
 // (unbuffered on Windows, direct I/O on Linux where the file system takes it). Progress reports
 // the bytes read; a nonzero *cancel stops it (kErrorRequestAborted).
 ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
                    const std::atomic<int32_t>* cancel, Sha256Digest& digest);
+
+// The read-back of a copy: its XXH3-128, read past the system's cache as HashFile reads.
+ErrorCode ReadBackHash(const std::wstring& path, const std::atomic<int32_t>* cancel, Xxh128Digest& digest);
 
 // A file made new for writing (CREATE_NEW): a name that is taken is never written
 // (kErrorFileExists). It may be renamed while it is open (RenameReplacing).

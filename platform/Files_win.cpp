@@ -390,7 +390,7 @@ ErrorCode OpenCopySource(const std::wstring& from, OwnedHandle& in, BY_HANDLE_FI
 
 ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileCopy> copies,
                                   CopyProgressFn progress, void* context, const std::atomic<int32_t>* cancel,
-                                  Sha256Digest* digest) {
+                                  CopyHashes* hashes) {
     if (Cancelled(cancel))
         return kErrorRequestAborted;
     OwnedHandle in;
@@ -421,11 +421,14 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
         return kSuccess;
     const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     const ChunkBuffer chunk;
-    Sha256 hash;
+    Sha256 sha;
+    Xxh3 xxh;
+    const ChunkHashes chunkHashes =
+        hashes != nullptr ? ChunkHashes{&sha, &xxh, hashes->helper} : ChunkHashes{};
     HandleSource reader(in.Get());
     std::vector<ErrorCode> written(writing.size(), kSuccess);
-    ErrorCode error =
-        PumpChunksToAll(reader, writing, written, size, chunk.Bytes(), {progress, context, cancel}, hash);
+    ErrorCode error = PumpChunksToAll(reader, writing, written, size, chunk.Bytes(),
+                                      {progress, context, cancel}, chunkHashes);
     // A failure of every copy's own is no failure of the source.
     bool allFailed = true;
     for (const ErrorCode own : written)
@@ -435,20 +438,24 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
     for (size_t k = 0; k < writing.size(); ++k) {
         NewFileCopy& copy = copies[writingCopy[k]];
         copy.error = FinishCopy(outs[writingCopy[k]], LiteralPath(copy.destination), info,
-                                error != kSuccess ? error : written[k], digest != nullptr, copy.timeKept);
+                                error != kSuccess ? error : written[k], hashes != nullptr, copy.timeKept);
     }
     if (error != kSuccess) {
         for (NewFileCopy& copy : copies)
             copy.error = error;
         return error;
     }
-    if (digest != nullptr)
-        *digest = hash.Finish();
+    if (hashes != nullptr) {
+        hashes->source = sha.Finish();
+        hashes->written = xxh.Finish();
+    }
     return kSuccess;
 }
 
-ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
-                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+namespace {
+
+// Reads a file unbuffered where the file system allows it, hashing all of it.
+ErrorCode HashUnbuffered(const std::wstring& path, const ChunkProgress& progress, const ChunkHashes& hashes) {
     const std::wstring name = LiteralPath(path);
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     OwnedHandle in(CreateFileW(name.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
@@ -462,10 +469,25 @@ ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* cont
     LARGE_INTEGER size{};
     GetFileSizeEx(in.Get(), &size);
     const ChunkBuffer chunk;
-    Sha256 hash;
     HandleSource reader(in.Get());
-    const ErrorCode error = PumpChunks(reader, nullptr, static_cast<uint64_t>(size.QuadPart), chunk.Bytes(),
-                                       {progress, context, cancel}, hash);
+    return PumpChunks(reader, nullptr, static_cast<uint64_t>(size.QuadPart), chunk.Bytes(), progress, hashes);
+}
+
+} // namespace
+
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    Sha256 hash;
+    const ErrorCode error = HashUnbuffered(path, {progress, context, cancel}, ChunkHashes{&hash});
+    if (error != kSuccess)
+        return error;
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+ErrorCode ReadBackHash(const std::wstring& path, const std::atomic<int32_t>* cancel, Xxh128Digest& digest) {
+    Xxh3 hash;
+    const ErrorCode error = HashUnbuffered(path, {nullptr, nullptr, cancel}, ChunkHashes{nullptr, &hash});
     if (error != kSuccess)
         return error;
     digest = hash.Finish();
