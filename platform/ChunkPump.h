@@ -94,4 +94,9 @@ ErrorCode PumpChunksToAll(ChunkSource& in, std::span<ChunkSink* const> outs, std
                           uint64_t size, std::span<std::byte> buffer, const ChunkProgress& progress,
                           const ChunkHashes& hashes);
 
+// Each platform's file layer: reads the file at path to its end past the system's cache where the
+// file system allows it, through PumpChunks with these hashes. The copy's read-back and the list
+// check read this way, so that they see the disk rather than what was just written to memory.
+ErrorCode HashUncached(const std::wstring& path, const ChunkProgress& progress, const ChunkHashes& hashes);
+
 } // namespace platform

@@ -19,7 +19,6 @@
 #include <memory>
 #include <string_view>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
 namespace platform {
@@ -207,23 +206,6 @@ bool VolumeSerial(const std::wstring& root, uint32_t& serial) {
         return false;
     serial = identity.serial;
     return true;
-}
-
-bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {
-    auto letter = posix::RootLetter(root);
-    auto folder = letter ? posix::MappedFolder(*letter) : std::nullopt;
-    if (!folder)
-        return false;
-    struct statvfs info {};
-    if (::statvfs(folder->c_str(), &info) != 0)
-        return false;
-    totalBytes = static_cast<uint64_t>(info.f_blocks) * info.f_frsize;
-    freeBytes = static_cast<uint64_t>(info.f_bfree) * info.f_frsize;
-    return true;
-}
-
-bool EjectMedia(const std::wstring&) {
-    return false;
 }
 
 namespace posix {

@@ -357,9 +357,7 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
     return kSuccess;
 }
 
-namespace {
-
-// Reads a file past the page cache where it can, hashing all of it.
+// Past the page cache where the file system allows it (O_DIRECT).
 ErrorCode HashUncached(const std::wstring& path, const ChunkProgress& progress, const ChunkHashes& hashes) {
     FileDescriptor in(OpenUncached(Host(path)));
     if (!in.IsOpen())
@@ -371,27 +369,6 @@ ErrorCode HashUncached(const std::wstring& path, const ChunkProgress& progress, 
         return S_ISDIR(info.st_mode) ? kErrorAccessDenied : kErrorNotSupported;
     DescriptorSource reader(in.Get());
     return PumpChunks(reader, nullptr, static_cast<uint64_t>(info.st_size), CopyBytes(), progress, hashes);
-}
-
-} // namespace
-
-ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
-                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
-    Sha256 hash;
-    const ErrorCode error = HashUncached(path, {progress, context, cancel}, ChunkHashes{&hash});
-    if (error != kSuccess)
-        return error;
-    digest = hash.Finish();
-    return kSuccess;
-}
-
-ErrorCode ReadBackHash(const std::wstring& path, const std::atomic<int32_t>* cancel, Xxh128Digest& digest) {
-    Xxh3 hash;
-    const ErrorCode error = HashUncached(path, {nullptr, nullptr, cancel}, ChunkHashes{nullptr, &hash});
-    if (error != kSuccess)
-        return error;
-    digest = hash.Finish();
-    return kSuccess;
 }
 
 NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {

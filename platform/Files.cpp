@@ -1,5 +1,9 @@
-// Ownership of a folder listing is the same on every platform; only Close differs.
+// What is the same on every platform: the ownership of a folder listing (only Close differs), and
+// hashing a file on the disk (only how it is read past the cache differs).
 #include "platform/Files.h"
+#include "platform/ChunkPump.h"
+#include "platform/Sha256.h"
+#include "platform/Xxh3.h"
 
 #include <utility>
 
@@ -76,6 +80,25 @@ ErrorCode CopyToNewFiles(const std::wstring& source, std::span<NewFileCopy> copi
     NewFileCopy& copy = copies[0];
     copy.error = CopyToNewFile(source, copy.destination, progress, context, cancel);
     return copy.error;
+}
+
+ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
+                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
+    Sha256 hash;
+    const ErrorCode error = HashUncached(path, {progress, context, cancel}, ChunkHashes{&hash});
+    if (error != kSuccess)
+        return error;
+    digest = hash.Finish();
+    return kSuccess;
+}
+
+ErrorCode ReadBackHash(const std::wstring& path, const std::atomic<int32_t>* cancel, Xxh128Digest& digest) {
+    Xxh3 hash;
+    const ErrorCode error = HashUncached(path, {nullptr, nullptr, cancel}, ChunkHashes{nullptr, &hash});
+    if (error != kSuccess)
+        return error;
+    digest = hash.Finish();
+    return kSuccess;
 }
 
 } // namespace platform

@@ -452,10 +452,8 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
     return kSuccess;
 }
 
-namespace {
-
-// Reads a file unbuffered where the file system allows it, hashing all of it.
-ErrorCode HashUnbuffered(const std::wstring& path, const ChunkProgress& progress, const ChunkHashes& hashes) {
+// Unbuffered where the file system allows it; some (network shares among them) refuse it.
+ErrorCode HashUncached(const std::wstring& path, const ChunkProgress& progress, const ChunkHashes& hashes) {
     const std::wstring name = LiteralPath(path);
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     OwnedHandle in(CreateFileW(name.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
@@ -471,27 +469,6 @@ ErrorCode HashUnbuffered(const std::wstring& path, const ChunkProgress& progress
     const ChunkBuffer chunk;
     HandleSource reader(in.Get());
     return PumpChunks(reader, nullptr, static_cast<uint64_t>(size.QuadPart), chunk.Bytes(), progress, hashes);
-}
-
-} // namespace
-
-ErrorCode HashFile(const std::wstring& path, CopyProgressFn progress, void* context,
-                   const std::atomic<int32_t>* cancel, Sha256Digest& digest) {
-    Sha256 hash;
-    const ErrorCode error = HashUnbuffered(path, {progress, context, cancel}, ChunkHashes{&hash});
-    if (error != kSuccess)
-        return error;
-    digest = hash.Finish();
-    return kSuccess;
-}
-
-ErrorCode ReadBackHash(const std::wstring& path, const std::atomic<int32_t>* cancel, Xxh128Digest& digest) {
-    Xxh3 hash;
-    const ErrorCode error = HashUnbuffered(path, {nullptr, nullptr, cancel}, ChunkHashes{nullptr, &hash});
-    if (error != kSuccess)
-        return error;
-    digest = hash.Finish();
-    return kSuccess;
 }
 
 NewFile NewFile::Create(const std::wstring& path, ErrorCode& error) {

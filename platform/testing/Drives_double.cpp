@@ -9,7 +9,6 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 
 namespace platform {
 namespace {
@@ -105,23 +104,6 @@ bool VolumeSerial(const std::wstring& root, uint32_t& serial) {
 
 bool GetVolumeIdentity(const std::wstring& root, VolumeIdentity& identity) {
     return VolumeSerial(root, identity.serial) && VolumeLabel(root, identity.label);
-}
-
-bool DiskSpace(const std::wstring& root, uint64_t& totalBytes, uint64_t& freeBytes) {
-    auto letter = posix::RootLetter(root);
-    auto folder = letter ? posix::MappedFolder(*letter) : std::nullopt;
-    if (!folder)
-        return false;
-    struct statvfs info {};
-    if (::statvfs(folder->c_str(), &info) != 0)
-        return false;
-    totalBytes = static_cast<uint64_t>(info.f_blocks) * info.f_frsize;
-    freeBytes = static_cast<uint64_t>(info.f_bfree) * info.f_frsize;
-    return true;
-}
-
-bool EjectMedia(const std::wstring&) {
-    return false;
 }
 
 namespace posix {
