@@ -391,7 +391,7 @@ class Audit:
         self.corrupt = []           # present but not the source's bytes: looks copied, is not
         self.extra = []
         self.temporary = []         # unfinished files left under their temporary name, reported
-        self.lost_readable = []     # readable at the source, not identical at the destination
+        self.lost_readable = []     # readable at the source, not identical at the destination (reported or not)
         self.failures = {}          # relative path -> reason, from the log
         self.failed_folders = set()
         drive = f"{letter}:\\"
@@ -450,7 +450,7 @@ class Audit:
 
     def summary(self):
         return (f"{len(self.identical)} identical, {len(self.reported_missing)} reported as failed, "
-                f"{len(self.lost_readable)} readable files lost, {len(self.problems())} problems")
+                f"{len(self.lost_readable)} readable files not copied, {len(self.problems())} problems")
 
 
 # --- the program's process -----------------------------------------------------------------
