@@ -1,5 +1,8 @@
 #include "platform/ChunkPump.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace platform {
 namespace {
 
@@ -154,6 +157,36 @@ ErrorCode PumpChunksToAll(ChunkSource& in, std::span<ChunkSink* const> outs, std
     }
     hashing.Wait();
     return done < size ? kErrorReadFault : kSuccess;
+}
+
+ErrorCode PumpIntoNewCopies(ChunkSource& in, std::span<ChunkSink* const> writers,
+                            std::span<const size_t> copyOf, std::span<NewFileCopy> copies, uint64_t size,
+                            std::span<std::byte> buffer, const ChunkProgress& progress, CopyHashes* hashes,
+                            const FinishNewCopyFn& finish) {
+    Sha256 sha;
+    Xxh3 xxh;
+    const ChunkHashes chunkHashes =
+        hashes != nullptr ? ChunkHashes{&sha, &xxh, hashes->helper} : ChunkHashes{};
+    std::vector<ErrorCode> written(writers.size(), kSuccess);
+    ErrorCode error = PumpChunksToAll(in, writers, written, size, buffer, progress, chunkHashes);
+    const bool allFailed =
+        std::all_of(written.begin(), written.end(), [](ErrorCode own) { return own != kSuccess; });
+    if (allFailed)
+        error = kSuccess;
+    for (size_t k = 0; k < writers.size(); ++k) {
+        NewFileCopy& copy = copies[copyOf[k]];
+        copy.error = finish(copy, copyOf[k], error != kSuccess ? error : written[k]);
+    }
+    if (error != kSuccess) {
+        for (NewFileCopy& copy : copies)
+            copy.error = error;
+        return error;
+    }
+    if (hashes != nullptr) {
+        hashes->source = sha.Finish();
+        hashes->written = xxh.Finish();
+    }
+    return kSuccess;
 }
 
 } // namespace platform

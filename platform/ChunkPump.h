@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -93,6 +94,18 @@ ErrorCode PumpChunksToAll(ChunkSource& in, std::span<ChunkSink* const> outs, std
 ErrorCode PumpChunksToAll(ChunkSource& in, std::span<ChunkSink* const> outs, std::span<ErrorCode> results,
                           uint64_t size, std::span<std::byte> buffer, const ChunkProgress& progress,
                           const ChunkHashes& hashes);
+
+// The shared half of CopyToNewFilesInOneRead (Files.h), once each platform has opened the source
+// and the copies: writers[k] writes copies[copyOf[k]]. Pumps in to every writer once, then hands
+// each of those copies to finish with its outcome (finish closes it, or removes it on a failure,
+// and gives its error). A failure of every writer's own is no failure of the source; a failure that
+// concerns every copy (a read, a stop) is the result and each copy's error. With hashes, takes the
+// SHA-256 of the data read and the XXH3 of the data written.
+using FinishNewCopyFn = std::function<ErrorCode(NewFileCopy& copy, size_t copyIndex, ErrorCode outcome)>;
+ErrorCode PumpIntoNewCopies(ChunkSource& in, std::span<ChunkSink* const> writers,
+                            std::span<const size_t> copyOf, std::span<NewFileCopy> copies, uint64_t size,
+                            std::span<std::byte> buffer, const ChunkProgress& progress, CopyHashes* hashes,
+                            const FinishNewCopyFn& finish);
 
 // Each platform's file layer: reads the file at path to its end past the system's cache where the
 // file system allows it, through PumpChunks with these hashes. The copy's read-back and the list

@@ -325,36 +325,13 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
     }
     if (writing.empty())
         return kSuccess;
-    Sha256 sha;
-    Xxh3 xxh;
-    const ChunkHashes chunkHashes =
-        hashes != nullptr ? ChunkHashes{&sha, &xxh, hashes->helper} : ChunkHashes{};
     DescriptorSource reader(in.Get());
-    std::vector<ErrorCode> written(writing.size(), kSuccess);
-    ErrorCode error = PumpChunksToAll(reader, writing, written, static_cast<uint64_t>(info.st_size),
-                                      CopyBytes(), {progress, context, cancel}, chunkHashes);
-    // A failure of every copy's own is no failure of the source.
-    bool allFailed = true;
-    for (const ErrorCode own : written)
-        allFailed = allFailed && own != kSuccess;
-    if (allFailed)
-        error = kSuccess;
-    for (size_t k = 0; k < writing.size(); ++k) {
-        NewFileCopy& copy = copies[writingCopy[k]];
-        const ErrorCode own = error != kSuccess ? error : written[k];
-        copy.error = FinishNewFile(outs[writingCopy[k]], Host(copy.destination), info, own, hashes != nullptr,
-                                   &copy.timeKept);
-    }
-    if (error != kSuccess) {
-        for (NewFileCopy& copy : copies)
-            copy.error = error;
-        return error;
-    }
-    if (hashes != nullptr) {
-        hashes->source = sha.Finish();
-        hashes->written = xxh.Finish();
-    }
-    return kSuccess;
+    return PumpIntoNewCopies(reader, writing, writingCopy, copies, static_cast<uint64_t>(info.st_size),
+                             CopyBytes(), {progress, context, cancel}, hashes,
+                             [&](NewFileCopy& copy, size_t index, ErrorCode outcome) {
+                                 return FinishNewFile(outs[index], Host(copy.destination), info, outcome,
+                                                      hashes != nullptr, &copy.timeKept);
+                             });
 }
 
 // Past the page cache where the file system allows it (O_DIRECT).

@@ -421,35 +421,13 @@ ErrorCode CopyToNewFilesInOneRead(const std::wstring& source, std::span<NewFileC
         return kSuccess;
     const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     const ChunkBuffer chunk;
-    Sha256 sha;
-    Xxh3 xxh;
-    const ChunkHashes chunkHashes =
-        hashes != nullptr ? ChunkHashes{&sha, &xxh, hashes->helper} : ChunkHashes{};
     HandleSource reader(in.Get());
-    std::vector<ErrorCode> written(writing.size(), kSuccess);
-    ErrorCode error = PumpChunksToAll(reader, writing, written, size, chunk.Bytes(),
-                                      {progress, context, cancel}, chunkHashes);
-    // A failure of every copy's own is no failure of the source.
-    bool allFailed = true;
-    for (const ErrorCode own : written)
-        allFailed = allFailed && own != kSuccess;
-    if (allFailed)
-        error = kSuccess;
-    for (size_t k = 0; k < writing.size(); ++k) {
-        NewFileCopy& copy = copies[writingCopy[k]];
-        copy.error = FinishCopy(outs[writingCopy[k]], LiteralPath(copy.destination), info,
-                                error != kSuccess ? error : written[k], hashes != nullptr, copy.timeKept);
-    }
-    if (error != kSuccess) {
-        for (NewFileCopy& copy : copies)
-            copy.error = error;
-        return error;
-    }
-    if (hashes != nullptr) {
-        hashes->source = sha.Finish();
-        hashes->written = xxh.Finish();
-    }
-    return kSuccess;
+    return PumpIntoNewCopies(reader, writing, writingCopy, copies, size, chunk.Bytes(),
+                             {progress, context, cancel}, hashes,
+                             [&](NewFileCopy& copy, size_t index, ErrorCode outcome) {
+                                 return FinishCopy(outs[index], LiteralPath(copy.destination), info, outcome,
+                                                   hashes != nullptr, copy.timeKept);
+                             });
 }
 
 // Unbuffered where the file system allows it; some (network shares among them) refuse it.
